@@ -1,0 +1,51 @@
+// The one open database: what OpenArchive reads once and every later call
+// works from.
+#pragma once
+
+#include <cstdint>
+
+#include "database/kinds.hpp"
+#include "database/layout.hpp"
+#include "platform/platform.hpp"
+
+namespace ormidal {
+
+// Localised folder names hold at most 62 characters.
+inline constexpr std::size_t kFolderNameBufferSize = 63;
+
+struct ArchiveState {
+  std::int32_t listPosition;
+  char archivePath[platform::kPathBufferSize];
+  char databaseName[DatabaseHeader::kNameSize + 1];
+  char typeCode[kCodeSize + 1];
+  char creatorCode[kCodeSize + 1];
+  char convertedExtension[6];
+  std::int32_t kind;
+  std::uint16_t recordCount;
+  std::uint32_t recordOffsets[kMaxRecords];
+  std::uint32_t fileSize;
+  std::uint32_t entryTime;
+
+  // The listing's view of the database, kept for the whole open.
+  bool folderNamesRead;
+  char recordsFolderName[kFolderNameBufferSize];
+  char convertedFolderName[kFolderNameBufferSize];
+  // The entry the last ReadHeader call returned, which ProcessFile writes.
+  bool entryListed;
+  std::int32_t listedEntry;
+};
+
+// Sets every field but listPosition to zero bytes.
+void ClearArchiveState(ArchiveState* state);
+
+// Replaces the characters a file name cannot hold (" * / : < > ? \ | and
+// every byte below 0x20) by '_', up to the first zero byte.
+void SanitizeName(char* text);
+
+// Fills `state` from the database at `path`. Returns kResultOk, or
+// kResultCannotOpen (missing, unreadable, not a regular file, path too long)
+// or kResultBadArchive (shorter than its header or its record list); on
+// failure `state` is left cleared with nothing to list.
+int OpenDatabase(const char* path, ArchiveState* state);
+
+}  // namespace ormidal

@@ -1,0 +1,23 @@
+// The database's creation time as the packed DOS date-time every entry carries.
+#pragma once
+
+#include <cstdint>
+
+namespace ormidal {
+
+bool IsLeapYear(int year);
+
+// A value with its top bit set counts seconds from 1 January 1904 (the
+// handheld's clock); one with the top bit clear counts from 1 January 1970
+// (as desktop tools write it). Dates before 1980, which the DOS form cannot
+// hold, become the same month, day and time in 1980.
+std::uint32_t DatabaseTimeToDosTime(std::uint32_t seconds);
+
+struct CalendarTime {
+  int year, month, day, hour, minute, second;
+};
+
+// Unpacks a DOS date-time, for callers that show it.
+CalendarTime DosTimeToCalendar(std::uint32_t dosTime);
+
+}  // namespace ormidal

@@ -1,0 +1,43 @@
+// Loads the built plug-in as a host does, by file name, and finds each
+// export by its plain name.
+#pragma once
+
+#include <string>
+
+#include "plugin/interface.hpp"
+
+namespace ormidal::testing {
+
+struct PluginLibrary {
+  using GetPackerCapsFn = int(ORMIDAL_CALL*)();
+  using OpenArchiveFn = void*(ORMIDAL_CALL*)(OpenArchiveRequest*);
+  using ReadHeaderFn = int(ORMIDAL_CALL*)(void*, EntryHeader*);
+  using ProcessFileFn = int(ORMIDAL_CALL*)(void*, int, char*, char*);
+  using CloseArchiveFn = int(ORMIDAL_CALL*)(void*);
+  using PackFilesFn = int(ORMIDAL_CALL*)(char*, char*, char*, char*, int);
+  using SetCallbackFn = void(ORMIDAL_CALL*)(void*, void*);
+
+  // Loads the library at `path`; Loaded() tells whether every export was found.
+  explicit PluginLibrary(const char* path);
+  ~PluginLibrary();
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  bool Loaded() const;
+  std::string Error() const { return error; }
+  // The library's own file, as the loader reports it.
+  std::string ModulePath() const;
+
+  void* module = nullptr;
+  std::string error;
+  GetPackerCapsFn GetPackerCaps = nullptr;
+  OpenArchiveFn OpenArchive = nullptr;
+  ReadHeaderFn ReadHeader = nullptr;
+  ProcessFileFn ProcessFile = nullptr;
+  CloseArchiveFn CloseArchive = nullptr;
+  PackFilesFn PackFiles = nullptr;
+  SetCallbackFn SetChangeVolProc = nullptr;
+  SetCallbackFn SetProcessDataProc = nullptr;
+};
+
+}  // namespace ormidal::testing

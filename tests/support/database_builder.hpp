@@ -1,0 +1,82 @@
+// Builds database files for tests: any header, record list and record bytes,
+// broken ones included.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ormidal::testing {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes ToBytes(const std::string& text);
+
+class DatabaseBuilder {
+ public:
+  DatabaseBuilder& Name(const std::string& name);
+  // Raw 32 name bytes, for names without a terminator.
+  DatabaseBuilder& NameBytes(const Bytes& bytes);
+  DatabaseBuilder& Type(const std::string& code);
+  DatabaseBuilder& Creator(const std::string& code);
+  DatabaseBuilder& Kind(const std::string& type, const std::string& creator);
+  DatabaseBuilder& CreationTime(std::uint32_t seconds);
+  DatabaseBuilder& AddRecord(const Bytes& bytes);
+  DatabaseBuilder& AddRecord(const std::string& text);
+  // Stores `count` in the header instead of the number of records added;
+  // the record list still holds one entry per record added (or per stated
+  // offset), so a larger count describes a list cut short.
+  DatabaseBuilder& StatedRecordCount(std::uint16_t count);
+  // Stores these offsets in the record list instead of the computed ones;
+  // more offsets than records make extra entries.
+  DatabaseBuilder& StatedOffsets(const std::vector<std::uint32_t>& offsets);
+  // Bytes placed between the record list and the first record.
+  DatabaseBuilder& Gap(const Bytes& bytes);
+  // Cuts the finished file to `size` bytes.
+  DatabaseBuilder& TruncateTo(std::size_t size);
+
+  // The offset at which record `index` begins in the built file.
+  std::uint32_t OffsetOf(std::size_t index) const;
+  Bytes Build() const;
+  // Writes the file and returns its path.
+  std::string WriteTo(const std::string& path) const;
+
+ private:
+  std::size_t ListedEntries() const;
+
+  Bytes name_ = Bytes(32, 0);
+  std::string type_ = "TEXt";
+  std::string creator_ = "REAd";
+  std::uint32_t creationTime_ = 0;
+  std::vector<Bytes> records_;
+  std::optional<std::uint16_t> statedCount_;
+  std::optional<std::vector<std::uint32_t>> statedOffsets_;
+  Bytes gap_;
+  std::optional<std::size_t> truncateTo_;
+};
+
+// A document record 0: compression, text length, text record count.
+Bytes DocumentHeader(std::uint16_t compression, std::uint32_t textLength,
+                     std::uint16_t textRecords, std::uint16_t recordSize = 4096);
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// A fresh, empty folder removed again when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  // path + the platform's separator + name
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace ormidal::testing

@@ -49,7 +49,12 @@ TEST(ByteOrder, SwapsAndReadsBigEndian) {
 TEST(OpenDatabase, ReadsHeaderAndRecordList) {
   TempDir dir;
   DatabaseBuilder builder;
-  builder.Name("book").Kind("TEXt", "REAd").CreationTime(0).AddRecord("r0").AddRecord("abc").AddRecord("");
+  builder.Name("book")
+      .Kind("TEXt", "REAd")
+      .CreationTime(0)
+      .AddRecord("r0")
+      .AddRecord("abc")
+      .AddRecord("");
   std::string path = builder.WriteTo(dir.File("book.pdb"));
   Opened opened = Open(path);
   const ArchiveState& state = *opened.state;
@@ -78,15 +83,19 @@ TEST(OpenDatabase, KindTableIsCaseSensitiveAndNeedsBothCodes) {
     const char* extension;
     std::int32_t listPosition;
   } cases[] = {
-      {"TEXt", "REAd", DocumentText, ".txt", -2}, {"Foto", "Foto", Photo, "", -2},
-      {"DATA", "MNBi", DatedNotes, ".txt", -2},   {"zTXT", "GPlm", CompressedText, ".txt", -2},
-      {"TEXT", "REAd", 0, "", -1},                {"DATA", "GPlm", 0, "", -1},
+      {"TEXt", "REAd", DocumentText, ".txt", -2},
+      {"Foto", "Foto", Photo, "", -2},
+      {"DATA", "MNBi", DatedNotes, ".txt", -2},
+      {"zTXT", "GPlm", CompressedText, ".txt", -2},
+      {"TEXT", "REAd", 0, "", -1},
+      {"DATA", "GPlm", 0, "", -1},
       {"BOOK", "MOBI", 0, "", -1},
   };
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.type) + "/" + c.creator);
-    std::string path = DatabaseBuilder().Kind(c.type, c.creator).AddRecord("x").WriteTo(dir.File("k.pdb"));
+    std::string path =
+        DatabaseBuilder().Kind(c.type, c.creator).AddRecord("x").WriteTo(dir.File("k.pdb"));
     Opened opened = Open(path);
     ASSERT_EQ(opened.result, kResultOk);
     EXPECT_EQ(opened.state->kind, c.kind);
@@ -115,7 +124,9 @@ TEST(OpenDatabase, NamesAreSanitizedAndMayFillAll32Bytes) {
   opened = Open(DatabaseBuilder().NameBytes(full).WriteTo(dir.File("n.pdb")));
   EXPECT_EQ(std::strlen(opened.state->databaseName), 32u);
 
-  Bytes control = testing::ToBytes("a\x01" "b\x1b[0m\x7f\xe9");
+  Bytes control = testing::ToBytes(
+      "a\x01"
+      "b\x1b[0m\x7f\xe9");
   opened = Open(DatabaseBuilder().NameBytes(control).WriteTo(dir.File("n.pdb")));
   EXPECT_STREQ(opened.state->databaseName, "a_b_[0m\x7f\xe9");
 }

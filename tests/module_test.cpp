@@ -16,7 +16,8 @@ std::string Native(std::string path) {
 
 TEST(LanguageFilePath, SitsInLangBesideTheLibrary) {
   char out[platform::kPathBufferSize];
-  ASSERT_TRUE(BuildLanguageFilePath(Native("C:\\tools\\db\\plugin.dll").c_str(), "de", out, sizeof out));
+  ASSERT_TRUE(
+      BuildLanguageFilePath(Native("C:\\tools\\db\\plugin.dll").c_str(), "de", out, sizeof out));
   EXPECT_EQ(std::string(out), Native("C:\\tools\\db\\lang\\de\\ormidal.ini"));
 }
 

@@ -17,7 +17,8 @@ CivilDate CivilFromDays(std::int64_t days) {
   days += 719468;
   std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
   std::int64_t dayOfEra = days - era * 146097;
-  std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
   std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
   int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
@@ -44,12 +45,11 @@ std::uint32_t DatabaseTimeToDosTime(std::uint32_t seconds) {
   std::uint32_t second = static_cast<std::uint32_t>(secondsOfDay % 60);
   return (static_cast<std::uint32_t>((year - 1980) % 128) << 25) |
          (static_cast<std::uint32_t>(date.month) << 21) |
-         (static_cast<std::uint32_t>(date.day) << 16) | (hour << 11) | (minute << 5) |
-         (second / 2);
+         (static_cast<std::uint32_t>(date.day) << 16) | (hour << 11) | (minute << 5) | (second / 2);
 }
 
 CalendarTime DosTimeToCalendar(std::uint32_t dosTime) {
-  return {static_cast<int>(dosTime >> 25) + 1980, static_cast<int>((dosTime >> 21) & 0xF),
+  return {static_cast<int>(dosTime >> 25) + 1980,   static_cast<int>((dosTime >> 21) & 0xF),
           static_cast<int>((dosTime >> 16) & 0x1F), static_cast<int>((dosTime >> 11) & 0x1F),
           static_cast<int>((dosTime >> 5) & 0x3F),  static_cast<int>((dosTime & 0x1F) * 2)};
 }

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/platform.hpp"
 #include "platform/profile_reader.hpp"

@@ -23,8 +23,8 @@ constexpr DWORD kLargestTransfer = 1u << 30;
 
 File OpenForReading(const char* path) {
   if (std::strlen(path) > kPathLimit) return File{};
-  HANDLE handle = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return File{};
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
@@ -42,13 +42,13 @@ File OpenForReading(const char* path) {
 CreateResult CreateForWriting(const char* path, bool exclusive, File* file) {
   file->handle = -1;
   if (std::strlen(path) > kPathLimit) return CreateResult::kFailed;
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr,
-                              exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+  HANDLE handle =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, exclusive ? CREATE_NEW : CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) ? CreateResult::kExists
-                                                                          : CreateResult::kFailed;
+                                                                         : CreateResult::kFailed;
   }
   *file = FromHandle(handle);
   return CreateResult::kCreated;
@@ -82,8 +82,8 @@ bool WriteAll(File file, const void* buffer, std::size_t size) {
 
 bool SeekTo(File file, std::uint64_t offset) {
   LONG high = static_cast<LONG>(offset >> 32);
-  DWORD low = SetFilePointer(Handle(file), static_cast<LONG>(offset & 0xFFFFFFFFu), &high,
-                             FILE_BEGIN);
+  DWORD low =
+      SetFilePointer(Handle(file), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
   return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
@@ -125,8 +125,8 @@ bool RemoveRegularFile(const char* path) { return IsRegularFile(path) && DeleteF
 
 bool OwnLibraryPath(void* module, char* buffer, std::size_t size) {
   if (size == 0) return false;
-  DWORD capacity = size > kPathBufferSize ? static_cast<DWORD>(kPathBufferSize)
-                                          : static_cast<DWORD>(size);
+  DWORD capacity =
+      size > kPathBufferSize ? static_cast<DWORD>(kPathBufferSize) : static_cast<DWORD>(size);
   DWORD length = GetModuleFileNameA(static_cast<HMODULE>(module), buffer, capacity);
   // A full buffer means the path was cut: an unusable directory.
   return length > 0 && length < capacity;

@@ -14,7 +14,7 @@ class ProfileLookup {
   ProfileLookup(const char* section, const char* key) : section_(section), key_(key) {}
 
   // Feeds one line without its line end. Returns true once the answer is
-// known (the key found, or the section over).
+  // known (the key found, or the section over).
   bool FeedLine(const char* line, std::size_t length);
 
   bool Found() const { return found_; }

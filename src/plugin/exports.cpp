@@ -62,8 +62,8 @@ ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void*) {
   return kResultOk;
 }
 
-ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourcePath,
-                                          char* addList, int) {
+ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourcePath, char* addList,
+                                          int) {
   try {
     return PackTextFile(packedFile, sourcePath, addList);
   } catch (...) {

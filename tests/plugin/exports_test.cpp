@@ -27,7 +27,8 @@ TEST_F(Exports, PackerCapsBeforeAnyDatabase) { EXPECT_EQ(plugin.GetPackerCaps(),
 
 TEST_F(Exports, OpenArchiveReturnsTheSameHandleEveryTime) {
   std::string first = DatabaseBuilder().Name("one").AddRecord("a").WriteTo(dir.File("one.pdb"));
-  std::string second = DatabaseBuilder().Name("two").Kind("Foto", "Foto").WriteTo(dir.File("two.pdb"));
+  std::string second =
+      DatabaseBuilder().Name("two").Kind("Foto", "Foto").WriteTo(dir.File("two.pdb"));
   OpenArchiveRequest request{first.c_str(), 0, -1};
   void* handle = plugin.OpenArchive(&request);
   EXPECT_NE(handle, nullptr);

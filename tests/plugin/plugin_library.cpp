@@ -64,7 +64,8 @@ std::string PluginLibrary::ModulePath() const {
   return std::string(path, length);
 #else
   Dl_info info;
-  if (dladdr(reinterpret_cast<void*>(GetPackerCaps), &info) == 0 || info.dli_fname == nullptr) return "";
+  if (dladdr(reinterpret_cast<void*>(GetPackerCaps), &info) == 0 || info.dli_fname == nullptr)
+    return "";
   return info.dli_fname;
 #endif
 }

@@ -17,7 +17,8 @@ Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end());
 
 DatabaseBuilder& DatabaseBuilder::Name(const std::string& name) {
   name_.assign(32, 0);
-  for (std::size_t i = 0; i < name.size() && i < 32; ++i) name_[i] = static_cast<unsigned char>(name[i]);
+  for (std::size_t i = 0; i < name.size() && i < 32; ++i)
+    name_[i] = static_cast<unsigned char>(name[i]);
   return *this;
 }
 
@@ -53,7 +54,9 @@ DatabaseBuilder& DatabaseBuilder::AddRecord(const Bytes& bytes) {
   return *this;
 }
 
-DatabaseBuilder& DatabaseBuilder::AddRecord(const std::string& text) { return AddRecord(ToBytes(text)); }
+DatabaseBuilder& DatabaseBuilder::AddRecord(const std::string& text) {
+  return AddRecord(ToBytes(text));
+}
 
 DatabaseBuilder& DatabaseBuilder::StatedRecordCount(std::uint16_t count) {
   statedCount_ = count;
@@ -94,7 +97,8 @@ Bytes DatabaseBuilder::Build() const {
     out[60 + i] = i < type_.size() ? static_cast<unsigned char>(type_[i]) : 0;
     out[64 + i] = i < creator_.size() ? static_cast<unsigned char>(creator_[i]) : 0;
   }
-  WriteBigEndian16(&out[76], statedCount_ ? *statedCount_ : static_cast<std::uint16_t>(records_.size()));
+  WriteBigEndian16(&out[76],
+                   statedCount_ ? *statedCount_ : static_cast<std::uint16_t>(records_.size()));
   std::size_t listed = ListedEntries();
   for (std::size_t i = 0; i < listed; ++i) {
     unsigned char entry[8] = {0, 0, 0, 0, 0, 0, 0, 0};
@@ -132,7 +136,8 @@ Bytes DocumentHeader(std::uint16_t compression, std::uint32_t textLength, std::u
 
 void WriteFileBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

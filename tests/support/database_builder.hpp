@@ -57,8 +57,8 @@ class DatabaseBuilder {
 };
 
 // A document record 0: compression, text length, text record count.
-Bytes DocumentHeader(std::uint16_t compression, std::uint32_t textLength,
-                     std::uint16_t textRecords, std::uint16_t recordSize = 4096);
+Bytes DocumentHeader(std::uint16_t compression, std::uint32_t textLength, std::uint16_t textRecords,
+                     std::uint16_t recordSize = 4096);
 
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);

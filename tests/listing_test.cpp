@@ -1,0 +1,253 @@
+#include "view/listing.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "support/database_builder.hpp"
+
+namespace ormidal {
+namespace {
+
+using testing::Bytes;
+using testing::DatabaseBuilder;
+using testing::TempDir;
+
+struct Entry {
+  std::string name;
+  std::uint32_t size;
+  std::uint32_t time;
+};
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return folder + platform::kSeparator + name;
+}
+
+class Listing : public ::testing::Test {
+ protected:
+  void Open(const std::string& path) {
+    std::memset(static_cast<void*>(state.get()), 0, sizeof(ArchiveState));
+    ASSERT_EQ(OpenDatabase(path.c_str(), state.get()), kResultOk);
+  }
+  void Open(const DatabaseBuilder& builder) { Open(builder.WriteTo(dir.File("db.pdb"))); }
+
+  // Every entry up to the end of the listing.
+  std::vector<Entry> ListAll() {
+    std::vector<Entry> entries;
+    EntryHeader header;
+    while (ReadNextEntry(state.get(), languageFile.c_str(), &header) == kResultOk) {
+      EXPECT_EQ(header.packedSize, header.unpackedSize);
+      entries.push_back({header.fileName, header.packedSize, header.fileTime});
+      if (entries.size() > kMaxRecords + 2) break;
+    }
+    return entries;
+  }
+
+  std::unique_ptr<ArchiveState> state = std::make_unique<ArchiveState>();
+  TempDir dir;
+  std::string languageFile = dir.File("no-such.ini");
+};
+
+TEST_F(Listing, RecognisedDatabaseListsConvertedRawThenRecords) {
+  DatabaseBuilder builder;
+  builder.Name("book").Kind("TEXt", "REAd").CreationTime(3'000'000'000u);
+  builder.AddRecord("r0").AddRecord("abc").AddRecord("");
+  Open(builder);
+  std::uint32_t all = static_cast<std::uint32_t>(builder.Build().size()) - builder.OffsetOf(0);
+
+  std::vector<Entry> entries = ListAll();
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[0].name, InFolder("Converted", "ORMIDAL_book.txt"));
+  EXPECT_EQ(entries[1].name, "book.TEXt");
+  EXPECT_EQ(entries[2].name, InFolder("Records", "00000"));
+  EXPECT_EQ(entries[3].name, InFolder("Records", "00001"));
+  EXPECT_EQ(entries[4].name, InFolder("Records", "00002"));
+  std::vector<std::uint32_t> sizes = {all, all, 2, 3, 0};
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].size, sizes[i]) << entries[i].name;
+    EXPECT_EQ(entries[i].time, state->entryTime) << entries[i].name;
+  }
+  EXPECT_NE(state->entryTime, 0u);
+
+  // Past the end the header is left as it was, every time.
+  EntryHeader header;
+  std::memset(&header, 0x5A, sizeof header);
+  EntryHeader untouched = header;
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
+  EXPECT_EQ(0, std::memcmp(&header, &untouched, sizeof header));
+}
+
+TEST_F(Listing, EveryByteOutsideNameSizesAndTimeIsZero) {
+  Open(DatabaseBuilder().Name("z").AddRecord("abc"));
+  EntryHeader header;
+  std::memset(&header, 0x5A, sizeof header);
+  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultOk);
+  std::size_t nameLength = std::strlen(header.fileName);
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&header);
+  for (std::size_t i = 0; i < sizeof header; ++i) {
+    bool inName =
+        i >= offsetof(EntryHeader, fileName) && i < offsetof(EntryHeader, fileName) + nameLength;
+    bool inSizes = i >= offsetof(EntryHeader, packedSize) && i < offsetof(EntryHeader, hostOs);
+    bool inTime = i >= offsetof(EntryHeader, fileTime) && i < offsetof(EntryHeader, fileTime) + 4;
+    if (!inName && !inSizes && !inTime) {
+      EXPECT_EQ(bytes[i], 0) << "byte " << i;
+    }
+  }
+}
+
+TEST_F(Listing, UnrecognisedAndPhotoDatabases) {
+  Open(DatabaseBuilder().Name("notes").Kind("DATA", "GPlm").AddRecord("x"));
+  std::vector<Entry> entries = ListAll();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, "notes.DATA");
+  EXPECT_EQ(entries[1].name, InFolder("Records", "00000"));
+
+  Open(DatabaseBuilder().Name("pic").Kind("Foto", "Foto").AddRecord("12345678ab"));
+  entries = ListAll();
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, InFolder("Converted", "ORMIDAL_pic"));
+  EXPECT_EQ(entries[1].name, "pic.Foto");
+}
+
+TEST_F(Listing, NoRecordsListsTheWholeFileTwice) {
+  DatabaseBuilder builder;
+  builder.Name("empty").Kind("zTXT", "GPlm");
+  Open(builder);
+  std::vector<Entry> entries = ListAll();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, InFolder("Converted", "ORMIDAL_empty.txt"));
+  EXPECT_EQ(entries[1].name, "empty.zTXT");
+  EXPECT_EQ(entries[0].size, builder.Build().size());
+  EXPECT_EQ(entries[1].size, builder.Build().size());
+}
+
+TEST_F(Listing, AllOf65535RecordsWithFiveDigitNames) {
+  // All records but the last are empty: every entry holds the same offset.
+  DatabaseBuilder builder;
+  builder.Name("big").StatedRecordCount(65535).AddRecord("last");
+  builder.StatedOffsets(std::vector<std::uint32_t>(kMaxRecords, 78 + 8 * kMaxRecords));
+  Open(builder);
+  std::vector<Entry> entries = ListAll();
+  ASSERT_EQ(entries.size(), kMaxRecords + 2);
+  auto recordName = [&](std::size_t index) { return entries[index + 2].name; };
+  EXPECT_EQ(recordName(0), InFolder("Records", "00000"));
+  EXPECT_EQ(recordName(9), InFolder("Records", "00009"));
+  EXPECT_EQ(recordName(10), InFolder("Records", "00010"));
+  EXPECT_EQ(recordName(11), InFolder("Records", "00011"));
+  EXPECT_EQ(recordName(9999), InFolder("Records", "09999"));
+  EXPECT_EQ(recordName(10000), InFolder("Records", "10000"));
+  EXPECT_EQ(recordName(65534), InFolder("Records", "65534"));
+  EXPECT_EQ(entries.back().size, 4u);
+  EXPECT_EQ(state->listPosition, 65535);
+}
+
+TEST_F(Listing, RangesPastTheEndOfTheFileAreClipped) {
+  DatabaseBuilder builder;
+  builder.Name("broken").AddRecord("aaaa").AddRecord("bbbb").AddRecord("cc");
+  std::uint32_t first = builder.OffsetOf(0);
+  // Record 1 starts before record 0 (its size wraps around), record 2 far
+  // beyond the end of the file.
+  builder.StatedOffsets({first + 4, first, 0x7FFFFFF0u});
+  Open(builder);
+  std::uint32_t fileSize = static_cast<std::uint32_t>(builder.Build().size());
+  std::vector<Entry> entries = ListAll();
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[1].size, fileSize - (first + 4));  // all data from record 0
+  EXPECT_EQ(entries[2].size, fileSize - (first + 4));  // wrapped: up to the end of the file
+  EXPECT_EQ(entries[3].size, fileSize - first);        // reaches past the end: clipped
+  EXPECT_EQ(entries[4].size, 0u);                      // beyond the end: nothing there
+}
+
+TEST_F(Listing, NamesHoldNoControlBytesAndTypeCodesNoSeparators) {
+  Bytes name = testing::ToBytes("a\x1b[2Jb\tc");
+  name.resize(32, 0);
+  Open(DatabaseBuilder().NameBytes(name).Kind("a\\:b", "REAd").AddRecord("x"));
+  std::vector<Entry> entries = ListAll();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, "a_[2Jb_c.a__b");
+}
+
+TEST_F(Listing, AClosedDatabaseListsNothing) {
+  Open(DatabaseBuilder().Name("gone").AddRecord("x"));
+  ListAll();
+  ClearArchiveState(state.get());  // the cursor stays where it was
+  EntryHeader header;
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
+  state->listPosition = -1;
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
+}
+
+class LanguageFile : public Listing {
+ protected:
+  // The record and converted folder names listed with this language file.
+  std::pair<std::string, std::string> FolderNames(const std::string& text) {
+    testing::WriteFileBytes(languageFile, testing::ToBytes(text));
+    Open(DatabaseBuilder().Name("b").AddRecord("x"));
+    std::vector<Entry> entries = ListAll();
+    EXPECT_EQ(entries.size(), 3u);
+    if (entries.size() != 3u) return {};
+    std::string converted = entries[0].name;
+    std::string records = entries[2].name;
+    std::string convertedTail = std::string(1, platform::kSeparator) + "ORMIDAL_b.txt";
+    std::string recordsTail = std::string(1, platform::kSeparator) + "00000";
+    EXPECT_TRUE(converted.ends_with(convertedTail)) << converted;
+    EXPECT_TRUE(records.ends_with(recordsTail)) << records;
+    return {records.substr(0, records.size() - recordsTail.size()),
+            converted.substr(0, converted.size() - convertedTail.size())};
+  }
+  using Names = std::pair<std::string, std::string>;
+};
+
+TEST_F(LanguageFile, MissingFileSectionOrKeyGivesTheDefaults) {
+  EXPECT_EQ(FolderNames("[OTHER]\nRecords=Daten\n"), Names("Records", "Converted"));
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=Daten\n"), Names("Daten", "Converted"));
+  EXPECT_EQ(FolderNames("[ORMIDAL]\r\nConverted=Umgewandelt\r\n"), Names("Records", "Umgewandelt"));
+  languageFile = dir.File("absent.ini");
+  Open(DatabaseBuilder().Name("b").AddRecord("x"));
+  EXPECT_EQ(ListAll().at(2).name, InFolder("Records", "00000"));
+}
+
+TEST_F(LanguageFile, EmptyValueGivesAnEmptyName) {
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\nConverted=  \n"), Names("", ""));
+}
+
+TEST_F(LanguageFile, LongValuesAreCutTo62Characters) {
+  std::string seventy(70, 'x');
+  for (int i = 0; i < 70; ++i) seventy[i] = static_cast<char>('a' + i % 26);
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=" + seventy + "\n"),
+            Names(seventy.substr(0, 62), "Converted"));
+}
+
+TEST_F(LanguageFile, QuotesCommentsCaseAndBlanks) {
+  EXPECT_EQ(FolderNames("\xEF\xBB\xBF; Records=Comment\n"
+                        "[ ormidal ]\n"
+                        ";Converted=Commented\n"
+                        "  rEcOrDs  =  \"Mes fiches\"  \n"
+                        "CONVERTED='Converti'\n"
+                        "Records=Second\n"),
+            Names("Mes fiches", "Converti"));
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\"unmatched'\n"), Names("\"unmatched'", "Converted"));
+}
+
+TEST_F(LanguageFile, IsReadOncePerOpen) {
+  testing::WriteFileBytes(languageFile, testing::ToBytes("[ORMIDAL]\nRecords=First\n"));
+  Open(DatabaseBuilder().Name("b").AddRecord("x").AddRecord("y"));
+  EntryHeader header;
+  for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), 0);
+  EXPECT_EQ(std::string(header.fileName), InFolder("First", "00000"));
+  testing::WriteFileBytes(languageFile, testing::ToBytes("[ORMIDAL]\nRecords=Second\n"));
+  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), 0);
+  EXPECT_EQ(std::string(header.fileName), InFolder("First", "00001"));
+  // The next open reads the file again.
+  Open(DatabaseBuilder().Name("b").AddRecord("x"));
+  EXPECT_EQ(ListAll().at(2).name, InFolder("Second", "00000"));
+}
+
+}  // namespace
+}  // namespace ormidal

@@ -1,0 +1,383 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "database/archive_state.hpp"
+#include "database/byte_order.hpp"
+#include "pack/packer.hpp"
+#include "platform/platform.hpp"
+#include "plugin/interface.hpp"
+#include "support/database_builder.hpp"
+
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace ormidal::testing {
+namespace {
+
+Bytes Repeat(unsigned char byte, std::size_t count) { return Bytes(count, byte); }
+
+Bytes KeptByRule(const Bytes& bytes) {
+  Bytes kept;
+  for (unsigned char byte : bytes) {
+    if (byte == 0x09 || byte == 0x0A || byte >= 0x20) kept.push_back(byte);
+  }
+  return kept;
+}
+
+std::uint16_t At16(const Bytes& file, std::size_t offset) {
+  return ReadBigEndian16(file.data() + offset);
+}
+std::uint32_t At32(const Bytes& file, std::size_t offset) {
+  return ReadBigEndian32(file.data() + offset);
+}
+std::uint32_t EntryOffset(const Bytes& file, std::size_t index) {
+  return At32(file, 78 + 8 * index);
+}
+
+class Packer : public ::testing::Test {
+ protected:
+  std::string Folder() const { return dir.Path() + platform::kSeparator; }
+  std::string Target() const { return dir.File("packed.pdb"); }
+
+  // Writes `text` as dir/`name` and packs it into Target().
+  int Pack(const Bytes& text, const std::string& name = "notes.txt") {
+    WriteFileBytes(dir.File(name), text);
+    return PackTextFile(Target().c_str(), Folder().c_str(), name.c_str());
+  }
+
+  Bytes Packed() const { return ReadFileBytes(Target()); }
+
+  TempDir dir;
+};
+
+TEST_F(Packer, EmptySourceGivesThe110ByteDatabase) {
+  ASSERT_EQ(Pack({}, "empty.txt"), kResultOk);
+  Bytes file = Packed();
+  ASSERT_EQ(file.size(), 110u);
+  Bytes name(32, 0);
+  std::string title = "empty.txt";
+  std::copy(title.begin(), title.end(), name.begin());
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 32), name);
+  EXPECT_EQ(At16(file, 32), 0);  // attributes
+  EXPECT_EQ(At16(file, 34), 3);  // version
+  EXPECT_EQ(Bytes(file.begin() + 36, file.begin() + 60), Bytes(24, 0));
+  EXPECT_EQ(std::string(file.begin() + 60, file.begin() + 68), "TEXtREAd");
+  EXPECT_EQ(Bytes(file.begin() + 68, file.begin() + 76), Bytes(8, 0));
+  EXPECT_EQ(At16(file, 76), 2);
+  // Two entries: record 0 at 94, the empty text record at 110, IDs all zero.
+  EXPECT_EQ(Bytes(file.begin() + 78, file.begin() + 94),
+            (Bytes{0, 0, 0, 94, 0, 0, 0, 0, 0, 0, 0, 110, 0, 0, 0, 0}));
+  EXPECT_EQ(Bytes(file.begin() + 94, file.end()),
+            (Bytes{0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0x10, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(Packer, TextOfExactlyOneRecordEndsWithAnEmptyRecord) {
+  // 4096 kept bytes once the carriage returns are gone.
+  Bytes text = Repeat('x', 4000);
+  for (int i = 0; i < 96; ++i) {
+    text.push_back('\r');
+    text.push_back('\n');
+  }
+  ASSERT_EQ(Pack(text), kResultOk);
+  Bytes file = Packed();
+  ASSERT_EQ(file.size(), 102u + 16u + 4096u);
+  EXPECT_EQ(At16(file, 76), 3);
+  EXPECT_EQ(EntryOffset(file, 0), 102u);
+  EXPECT_EQ(EntryOffset(file, 1), 118u);
+  EXPECT_EQ(EntryOffset(file, 2), file.size());
+  EXPECT_EQ(At32(file, 102 + 4), 4096u);
+  EXPECT_EQ(At16(file, 102 + 8), 2);
+}
+
+TEST_F(Packer, FiveThousandBytesFillTwoTextRecords) {
+  Bytes text = Repeat('y', 5000);
+  ASSERT_EQ(Pack(text), kResultOk);
+  Bytes file = Packed();
+  ASSERT_EQ(file.size(), 118u + 5000u);
+  EXPECT_EQ(At16(file, 76), 3);
+  EXPECT_EQ(EntryOffset(file, 0), 102u);
+  EXPECT_EQ(EntryOffset(file, 1), 118u);
+  EXPECT_EQ(EntryOffset(file, 2), 4214u);
+  // Attributes 0 and unique IDs 0,0,0 / 0,0,0 / 0,1,0.
+  EXPECT_EQ(Bytes(file.begin() + 82, file.begin() + 86), (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(Bytes(file.begin() + 90, file.begin() + 94), (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(Bytes(file.begin() + 98, file.begin() + 102), (Bytes{0, 0, 1, 0}));
+  EXPECT_EQ(At16(file, 102), 1);
+  EXPECT_EQ(At32(file, 106), 5000u);
+  EXPECT_EQ(At16(file, 110), 2);
+  EXPECT_EQ(At16(file, 112), 4096);
+  EXPECT_EQ(Bytes(file.begin() + 118, file.end()), text);
+}
+
+TEST_F(Packer, StoresTheDeviceFilteredText) {
+  Bytes text = ToBytes("line one\r\n\tindented\r\nbell\a nul");
+  text.push_back(0);
+  for (int value = 0x7F; value < 256; ++value) text.push_back(static_cast<unsigned char>(value));
+  for (int value = 0; value < 0x20; ++value) text.push_back(static_cast<unsigned char>(value));
+  ASSERT_EQ(Pack(text), kResultOk);
+  Bytes file = Packed();
+  Bytes stored(file.begin() + 94 + 16, file.end());
+  Bytes expected = ToBytes("line one\n\tindented\nbell nul");
+  for (int value = 0x7F; value < 256; ++value)
+    expected.push_back(static_cast<unsigned char>(value));
+  expected.push_back('\t');
+  expected.push_back('\n');
+  EXPECT_EQ(stored, expected);
+  EXPECT_EQ(At32(file, 94 + 4), expected.size());
+}
+
+TEST_F(Packer, NameKeepsAFolderPartAndIsCutAt31Bytes) {
+  std::filesystem::create_directory(dir.File("sub"));
+  std::string withFolder = std::string("sub") + platform::kSeparator + "notes.txt";
+  ASSERT_EQ(Pack(ToBytes("a"), withFolder), kResultOk);
+  Bytes file = Packed();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data())), withFolder);
+  std::remove(Target().c_str());
+
+  std::string forty = "abcdefghijklmnopqrstuvwxyz0123456789.txt";
+  ASSERT_EQ(forty.size(), 40u);
+  ASSERT_EQ(Pack(ToBytes("b"), forty), kResultOk);
+  file = Packed();
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 31), forty.substr(0, 31));
+  EXPECT_EQ(file[31], 0);
+  std::remove(Target().c_str());
+
+  ASSERT_EQ(Pack(ToBytes("c"), "8chr.txt"), kResultOk);
+  file = Packed();
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 8), "8chr.txt");
+  EXPECT_EQ(Bytes(file.begin() + 8, file.begin() + 32), Bytes(24, 0));
+}
+
+TEST_F(Packer, AnExistingTargetIsLeftUntouched) {
+  Bytes before = ToBytes("not a database");
+  WriteFileBytes(Target(), before);
+  EXPECT_EQ(Pack(ToBytes("text")), kResultTargetExists);
+  EXPECT_EQ(Packed(), before);
+  // The test comes first: even a missing source gives 24.
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "missing.txt"), kResultTargetExists);
+  // A folder in the way counts as existing too.
+  std::string folder = dir.File("folder.pdb");
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(PackTextFile(folder.c_str(), Folder().c_str(), "notes.txt"), kResultTargetExists);
+}
+
+// The exclusive creation is what keeps a file that appears after the
+// existence test from being overwritten.
+TEST_F(Packer, CreationNeverReplacesAFileThatAppearedMeanwhile) {
+  WriteFileBytes(dir.File("notes.txt"), ToBytes("text"));
+  Bytes before = ToBytes("arrived late");
+  WriteFileBytes(Target(), before);
+  platform::File source = platform::OpenForReading(dir.File("notes.txt").c_str());
+  ASSERT_TRUE(source.IsOpen());
+  EXPECT_EQ(WritePackedDatabase(Target().c_str(), "notes.txt", source, 4), kResultTargetExists);
+  platform::Close(&source);
+  EXPECT_EQ(Packed(), before);
+}
+
+TEST_F(Packer, ASourceThatCannotBeOpenedCreatesNothing) {
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "missing.txt"), kResultCannotOpen);
+  EXPECT_FALSE(FileExists(Target()));
+  std::filesystem::create_directory(dir.File("folder"));
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "folder"), kResultCannotOpen);
+  EXPECT_FALSE(FileExists(Target()));
+  // No separator is added: the folder alone plus an empty name is a folder.
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), ""), kResultCannotOpen);
+  EXPECT_FALSE(FileExists(Target()));
+}
+
+// Builds a file whose path is exactly the platform's limit long, through
+// folders of at most 100 characters each.
+std::string FileAtThePathLimit(const std::string& base) {
+  std::string path = base;
+  while (platform::kPathLimit - path.size() > 101) {
+    path += platform::kSeparator + std::string(99, 'd');
+    std::filesystem::create_directory(path);
+  }
+  path += platform::kSeparator;
+  path += std::string(platform::kPathLimit - path.size(), 'f');
+  WriteFileBytes(path, ToBytes("the file a cut path names"));
+  return path;
+}
+
+TEST_F(Packer, AJoinedPathOverTheLimitIsRefusedNotCut) {
+  std::string limit = FileAtThePathLimit(dir.Path());
+  ASSERT_EQ(limit.size(), platform::kPathLimit);
+  ASSERT_TRUE(FileExists(limit));
+  std::size_t split = limit.rfind(platform::kSeparator) + 1;
+  std::string folder = limit.substr(0, split);
+  std::string name = limit.substr(split);
+  // At the limit the joined path opens; one character more names another file.
+  ASSERT_EQ(PackTextFile(Target().c_str(), folder.c_str(), name.c_str()), kResultOk);
+  std::remove(Target().c_str());
+  EXPECT_EQ(PackTextFile(Target().c_str(), folder.c_str(), (name + "x").c_str()),
+            kResultCannotOpen);
+  EXPECT_FALSE(FileExists(Target()));
+}
+
+TEST_F(Packer, ACreationFailureGives16) {
+  WriteFileBytes(dir.File("notes.txt"), ToBytes("text"));
+  std::string target = dir.File("no-such-folder") + platform::kSeparator + "packed.pdb";
+  EXPECT_EQ(PackTextFile(target.c_str(), Folder().c_str(), "notes.txt"), kResultCannotCreate);
+  EXPECT_FALSE(FileExists(target));
+}
+
+// The second pass must yield the count the header was written with; a
+// source that changed in between is a read error and leaves nothing.
+TEST_F(Packer, ASourceThatChangedSinceItWasCountedLeavesNothing) {
+  Bytes text = Repeat('z', 70000);
+  WriteFileBytes(dir.File("notes.txt"), text);
+  platform::File source = platform::OpenForReading(dir.File("notes.txt").c_str());
+  ASSERT_TRUE(source.IsOpen());
+  std::uint64_t kept = 0;
+  ASSERT_TRUE(CountKeptBytes(source, &kept));
+  EXPECT_EQ(kept, 70000u);
+  for (std::uint32_t stated : {69999u, 70001u, 0u, 140000u}) {
+    EXPECT_EQ(WritePackedDatabase(Target().c_str(), "notes.txt", source, stated), kResultReadError)
+        << stated;
+    EXPECT_FALSE(FileExists(Target())) << stated;
+  }
+  EXPECT_EQ(WritePackedDatabase(Target().c_str(), "notes.txt", source, 70000), kResultOk);
+  platform::Close(&source);
+  EXPECT_EQ(Packed().size(), 78u + 8u * 19u + 16u + 70000u);
+}
+
+#if defined(__linux__)
+TEST_F(Packer, AReadFailureGives18AndCreatesNothing) {
+  // A regular file whose reading fails: the process memory at address 0.
+  EXPECT_EQ(PackTextFile(Target().c_str(), "/proc/self/", "mem"), kResultReadError);
+  EXPECT_FALSE(FileExists(Target()));
+}
+#endif
+
+TEST_F(Packer, TooLongATextIsRefusedBeforeAnythingIsWritten) {
+  std::string path = dir.File("long.txt");
+  {
+    std::ofstream out(path, std::ios::binary);
+    std::string block(1 << 20, 'w');
+    std::uint64_t left = kPackedTextLimit;
+    for (; left >= block.size(); left -= block.size()) out.write(block.data(), block.size());
+    out.write(block.data(), static_cast<std::streamsize>(left));
+  }
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "long.txt"), kResultTooManyRecords);
+  EXPECT_FALSE(FileExists(Target()));
+
+  // One kept byte less is the longest text the record count can describe.
+  {
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(kPackedTextLimit - 1));
+    out.put('\r');
+  }
+  ASSERT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "long.txt"), kResultOk);
+  std::remove(path.c_str());
+  std::ifstream in(Target(), std::ios::binary);
+  Bytes head(78 + 8 * 65535 + 16);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  ASSERT_TRUE(in);
+  EXPECT_EQ(At16(head, 76), 65535);
+  EXPECT_EQ(EntryOffset(head, 65534), 78u + 8u * 65535u + 16u + 4096u * 65533u);
+  EXPECT_EQ(Bytes(head.begin() + 78 + 8 * 65534 + 4, head.begin() + 78 + 8 * 65535),
+            (Bytes{0, 0, 0xFD, 0xFF}));  // text record 65533
+  EXPECT_EQ(At32(head, 78 + 8 * 65535 + 4), kPackedTextLimit - 1);
+  in.close();
+  std::remove(Target().c_str());
+}
+
+TEST_F(Packer, RoundTripsThroughTheDatabaseReader) {
+  Bytes text;
+  for (int i = 0; i < 3000; ++i) {
+    std::string line = "line " + std::to_string(i) + "\t\x01value\r\n";
+    text.insert(text.end(), line.begin(), line.end());
+  }
+  ASSERT_EQ(Pack(text, "round.txt"), kResultOk);
+  Bytes expected = KeptByRule(text);
+  Bytes file = Packed();
+
+  auto state = std::make_unique<ArchiveState>();
+  ASSERT_EQ(OpenDatabase(Target().c_str(), state.get()), kResultOk);
+  EXPECT_STREQ(state->databaseName, "round.txt");
+  EXPECT_STREQ(state->typeCode, "TEXt");
+  EXPECT_STREQ(state->creatorCode, "REAd");
+  EXPECT_EQ(state->fileSize, file.size());
+  std::size_t textRecords = expected.size() / 4096 + 1;
+  ASSERT_EQ(state->recordCount, textRecords + 1);
+  EXPECT_EQ(state->recordOffsets[1] - state->recordOffsets[0], 16u);
+  Bytes joined;
+  for (std::size_t i = 1; i <= textRecords; ++i) {
+    std::uint32_t end = i == textRecords ? state->fileSize : state->recordOffsets[i + 1];
+    std::uint32_t size = end - state->recordOffsets[i];
+    EXPECT_EQ(size, i < textRecords ? 4096u : expected.size() % 4096) << i;
+    joined.insert(joined.end(), file.begin() + state->recordOffsets[i], file.begin() + end);
+  }
+  EXPECT_EQ(joined, expected);
+}
+
+#if !defined(_WIN32)
+// Packs in a child whose files may grow to `limit` bytes at most, as on a
+// full disk; returns the child's result.
+int PackUnderFileSizeLimit(const std::string& target, const std::string& folder,
+                           const std::string& name, rlim_t limit) {
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit cap = {limit, limit};
+    if (setrlimit(RLIMIT_FSIZE, &cap) != 0) _exit(100);
+    _exit(PackTextFile(target.c_str(), folder.c_str(), name.c_str()));
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST_F(Packer, AFailedWriteGives19AndLeavesNothing) {
+  Bytes text = Repeat('q', 200000);
+  WriteFileBytes(dir.File("notes.txt"), text);
+  std::size_t full = 78 + 8 * 50 + 16 + 200000;
+  // In the header, in the record list, in the text, one byte short of the end.
+  for (rlim_t limit : {rlim_t{40}, rlim_t{300}, rlim_t{100000}, rlim_t{full - 1}}) {
+    EXPECT_EQ(PackUnderFileSizeLimit(Target(), Folder(), "notes.txt", limit), kResultWriteError)
+        << limit;
+    EXPECT_FALSE(FileExists(Target())) << limit;
+  }
+  EXPECT_EQ(PackUnderFileSizeLimit(Target(), Folder(), "notes.txt", full), kResultOk);
+  EXPECT_EQ(Packed().size(), full);
+}
+#endif
+
+#if defined(__linux__)
+bool ToolOnPath(const char* tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A real reader of the format gives the filtered text back. It cannot read
+// an empty record, so no length here is a multiple of 4096.
+TEST_F(Packer, ThePeerToolReadsThePackedTextBack) {
+  if (!ToolOnPath("txt2pdbdoc")) GTEST_SKIP() << "txt2pdbdoc is not installed";
+  for (std::size_t length : {std::size_t{1}, std::size_t{5000}, std::size_t{3 * 4096 + 7}}) {
+    Bytes text;
+    for (std::size_t i = 0; text.size() < length; ++i) {
+      text.push_back(i % 61 == 60 ? '\n' : static_cast<unsigned char>('!' + i % 90));
+    }
+    ASSERT_EQ(Pack(text, "peer.txt"), kResultOk);
+    std::string decoded = dir.File("decoded.txt");
+    std::string command = "txt2pdbdoc -d '" + Target() + "' '" + decoded + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << length;
+    EXPECT_EQ(ReadFileBytes(decoded), text) << length;
+    std::remove(Target().c_str());
+    std::remove(decoded.c_str());
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace ormidal::testing

@@ -1,0 +1,124 @@
+// Packing through the PackFiles export, and reading the result back through
+// the other exports as a host would.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "plugin_library.hpp"
+#include "support/database_builder.hpp"
+
+namespace ormidal::testing {
+namespace {
+
+PluginLibrary& Plugin() {
+  static PluginLibrary library(ORMIDAL_LIBRARY_PATH);
+  return library;
+}
+
+class PackExports : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error(); }
+
+  int PackFiles(std::string target, std::string addList, std::string subPath = "", int flags = 0) {
+    std::string folder = dir.Path() + platform::kSeparator;
+    return plugin.PackFiles(target.data(), subPath.data(), folder.data(), addList.data(), flags);
+  }
+
+  PluginLibrary& plugin = Plugin();
+  TempDir dir;
+};
+
+std::vector<EntryHeader> ListEntries(PluginLibrary& plugin, void* handle) {
+  std::vector<EntryHeader> entries;
+  EntryHeader header{};
+  while (entries.size() < 100 && plugin.ReadHeader(handle, &header) == 0) {
+    entries.push_back(header);
+    header = EntryHeader{};
+  }
+  return entries;
+}
+
+Bytes WithCrLf(const Bytes& text) {
+  Bytes converted;
+  for (unsigned char byte : text) {
+    if (byte == '\n') converted.push_back('\r');
+    converted.push_back(byte);
+  }
+  return converted;
+}
+
+TEST_F(PackExports, APackedTextListsAndConvertsBack) {
+  Bytes text;
+  for (int i = 0; i < 900; ++i) {
+    std::string line = "\tline " + std::to_string(i) + "\x02 \xE9t\xE9\r\n";
+    text.insert(text.end(), line.begin(), line.end());
+  }
+  WriteFileBytes(dir.File("book.txt"), text);
+  std::string target = dir.File("book.pdb");
+  // Only the first name counts; the sub-path and the flags change nothing.
+  std::string names("book.txt\0other.txt\0", 20);
+  ASSERT_EQ(PackFiles(target, names, "ignored", 1), 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("book.txt")), text);  // the source is never deleted
+
+  Bytes kept;
+  for (unsigned char byte : text) {
+    if (byte == '\t' || byte == '\n' || byte >= 0x20) kept.push_back(byte);
+  }
+  std::size_t textRecords = kept.size() / 4096 + 1;
+
+  OpenArchiveRequest request{target.c_str(), 0, -1};
+  void* handle = plugin.OpenArchive(&request);
+  ASSERT_NE(handle, nullptr);
+  std::vector<EntryHeader> entries = ListEntries(plugin, handle);
+  ASSERT_EQ(entries.size(), 2 + 1 + textRecords);
+  const EntryHeader* converted = nullptr;
+  for (const EntryHeader& entry : entries) {
+    if (std::strstr(entry.fileName, "ORMIDAL_book.txt") != nullptr) converted = &entry;
+  }
+  ASSERT_NE(converted, nullptr);
+  EXPECT_EQ(entries[1].unpackedSize, 16 + kept.size());  // the raw data of all records
+
+  // The host lists up to an entry, then asks for it to be written.
+  plugin.CloseArchive(handle);
+  request = {target.c_str(), 0, -1};
+  handle = plugin.OpenArchive(&request);
+  ASSERT_NE(handle, nullptr);
+  EntryHeader header{};
+  ASSERT_EQ(plugin.ReadHeader(handle, &header), 0);
+  ASSERT_NE(std::strstr(header.fileName, "ORMIDAL_"), nullptr);
+  std::string output = dir.File("ORMIDAL_book.txt");
+  ASSERT_EQ(plugin.ProcessFile(handle, 2, nullptr, output.data()), 0);
+  EXPECT_EQ(ReadFileBytes(output), WithCrLf(kept));
+  plugin.CloseArchive(handle);
+}
+
+TEST_F(PackExports, PackingLeavesTheOpenDatabaseAlone) {
+  std::string open =
+      DatabaseBuilder().Name("open").AddRecord("a").AddRecord("b").WriteTo(dir.File("open.pdb"));
+  OpenArchiveRequest request{open.c_str(), 0, -1};
+  void* handle = plugin.OpenArchive(&request);
+  ASSERT_NE(handle, nullptr);
+  WriteFileBytes(dir.File("new.txt"), ToBytes("new text"));
+  ASSERT_EQ(PackFiles(dir.File("new.pdb"), std::string("new.txt\0", 9)), 0);
+  EXPECT_STREQ(static_cast<const char*>(handle), open.c_str());
+  // The listing still describes the database opened before.
+  std::vector<EntryHeader> entries = ListEntries(plugin, handle);
+  EXPECT_EQ(entries.size(), 2u + 2u);
+  plugin.CloseArchive(handle);
+}
+
+TEST_F(PackExports, FailuresReportTheirCodeAndLeaveNoFile) {
+  std::string target = dir.File("none.pdb");
+  EXPECT_EQ(PackFiles(target, std::string("missing.txt\0", 13)), 15);
+  EXPECT_FALSE(FileExists(target));
+  WriteFileBytes(target, ToBytes("kept"));
+  WriteFileBytes(dir.File("here.txt"), ToBytes("text"));
+  EXPECT_EQ(PackFiles(target, std::string("here.txt\0", 10)), 24);
+  EXPECT_EQ(ReadFileBytes(target), ToBytes("kept"));
+}
+
+}  // namespace
+}  // namespace ormidal::testing

@@ -1,0 +1,449 @@
+#include "commands.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "entry_names.hpp"
+#include "terminal.hpp"
+
+namespace ormidal::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+constexpr char kConvertedPrefix[] = "ORMIDAL_";
+
+struct ListedEntry {
+  std::string name;
+  std::uint32_t size = 0;
+  std::uint32_t time = 0;
+};
+
+// One open database, closed again when the object goes, as a host closes
+// every archive it opened.
+class OpenedArchive {
+ public:
+  OpenedArchive(const PluginExports& plugin, const std::string& path) : plugin_(plugin) {
+    path_ = path;
+    OpenArchiveRequest request{};
+    request.archiveName = path_.c_str();
+    handle_ = plugin_.OpenArchive(&request);
+    result_ = request.openResult;
+    if (handle_ == nullptr && result_ == kResultOk) result_ = kResultCannotOpen;
+  }
+  ~OpenedArchive() {
+    if (handle_ != nullptr) plugin_.CloseArchive(handle_);
+  }
+  OpenedArchive(const OpenedArchive&) = delete;
+  OpenedArchive& operator=(const OpenedArchive&) = delete;
+
+  bool IsOpen() const { return handle_ != nullptr && result_ == kResultOk; }
+  int OpenResult() const { return result_; }
+
+  // The next entry, or false at the end of the listing.
+  bool Next(ListedEntry* entry) {
+    EntryHeader header{};
+    if (plugin_.ReadHeader(handle_, &header) != kResultOk) return false;
+    entry->name.assign(header.fileName, strnlen(header.fileName, sizeof header.fileName));
+    entry->size = header.unpackedSize;
+    entry->time = header.fileTime;
+    return true;
+  }
+  int Skip() { return plugin_.ProcessFile(handle_, kOperationSkip, nullptr, nullptr); }
+  int Extract(const std::string& destination) {
+    std::string buffer = destination;
+    return plugin_.ProcessFile(handle_, kOperationExtract, nullptr, buffer.data());
+  }
+
+ private:
+  const PluginExports& plugin_;
+  std::string path_;
+  void* handle_ = nullptr;
+  int result_ = kResultOk;
+};
+
+bool ListAll(const PluginExports& plugin, const std::string& database,
+             std::vector<ListedEntry>* entries) {
+  OpenedArchive archive(plugin, database);
+  if (!archive.IsOpen()) {
+    Report(database, ResultText(archive.OpenResult()));
+    return false;
+  }
+  ListedEntry entry;
+  while (archive.Next(&entry)) {
+    entries->push_back(entry);
+    archive.Skip();
+  }
+  return true;
+}
+
+void PrintTable(const std::vector<ListedEntry>& entries) {
+  std::printf("   Length  Date       Time   Name\n");
+  std::printf("---------  ---------- -----  ----\n");
+  std::uint64_t total = 0;
+  for (const ListedEntry& entry : entries) {
+    std::printf("%9lu  %s  %s\n", static_cast<unsigned long>(entry.size),
+                ListingTime(entry.time).c_str(), DisplayName(entry.name).c_str());
+    total += entry.size;
+  }
+  std::printf("---------                    -------\n");
+  std::printf("%9llu                    %zu %s\n", static_cast<unsigned long long>(total),
+              entries.size(), entries.size() == 1 ? "entry" : "entries");
+}
+
+void PrintJson(const std::vector<ListedEntry>& entries) {
+  std::printf("[");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const ListedEntry& entry = entries[i];
+    std::printf("%s\n  {\"name\": %s, \"size\": %lu, \"time\": \"%s\"}", i == 0 ? "" : ",",
+                JsonString(DisplayName(entry.name)).c_str(), static_cast<unsigned long>(entry.size),
+                IsoTime(entry.time).c_str());
+  }
+  std::printf("%s]\n", entries.empty() ? "" : "\n");
+}
+
+bool FinishOutput(std::FILE* stream) {
+  bool ok = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+  if (!ok) Report("standard output", ResultText(kResultWriteError));
+  return ok;
+}
+
+// The entry's place under `directory`, with the platform's separators.
+std::string DestinationPath(const std::string& directory, const std::string& entryName) {
+  std::string path = directory;
+  if (!path.empty() && path.back() != '/' && path.back() != kSeparator) path += kSeparator;
+  for (char c : entryName) path += (c == '/' || c == '\\') ? kSeparator : c;
+  return path;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
+}
+
+bool AnythingAt(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+bool CreateParentFolders(const std::string& path) {
+  fs::path parent = fs::path(path).parent_path();
+  if (parent.empty()) return true;
+  std::error_code error;
+  fs::create_directories(parent, error);
+  if (!error) return true;
+  Report(parent.string(), ResultText(kResultCannotCreate));
+  return false;
+}
+
+// A link in the way is replaced, not written through: the entry must land
+// inside the destination folder.
+void RemoveLinkInTheWay(const std::string& path) {
+  std::error_code error;
+  if (fs::is_symlink(fs::symlink_status(path, error))) fs::remove(path, error);
+}
+
+bool SelectedByPatterns(const std::vector<std::string>& patterns, const std::string& name,
+                        std::vector<bool>* used) {
+  if (patterns.empty()) return true;
+  bool selected = false;
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (MatchesPattern(patterns[i], DisplayName(name))) {
+      (*used)[i] = true;
+      selected = true;
+    }
+  }
+  return selected;
+}
+
+struct Selection {
+  std::size_t entries = 0;
+  std::uint64_t bytes = 0;
+  bool allPatternsUsed = true;
+};
+
+Selection Select(const std::vector<ListedEntry>& entries, const std::string& database,
+                 const std::vector<std::string>& patterns) {
+  Selection selection;
+  std::vector<bool> used(patterns.size(), false);
+  for (const ListedEntry& entry : entries) {
+    if (!SelectedByPatterns(patterns, entry.name, &used)) continue;
+    ++selection.entries;
+    selection.bytes += entry.size;
+  }
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (used[i]) continue;
+    Report(database, "no entry matches " + patterns[i]);
+    selection.allPatternsUsed = false;
+  }
+  return selection;
+}
+
+class Extractor {
+ public:
+  Extractor(OpenedArchive* archive, const std::string& database, const ExtractOptions& options,
+            ProgressLine* progress)
+      : archive_(archive), database_(database), options_(options), progress_(progress) {}
+
+  // Writes one listed entry, or explains on standard error why not.
+  bool Write(const ListedEntry& entry) {
+    if (!IsContainedName(entry.name)) {
+      Report(database_, "entry " + DisplayName(entry.name) + " refused: its name leads outside " +
+                            options_.directory);
+      return Skip();
+    }
+    std::string destination = DestinationPath(options_.directory, entry.name);
+    if (IsSameFile(destination, database_)) {
+      Report(destination, "is the database itself, not replaced");
+      return Skip();
+    }
+    if (AnythingAt(destination)) {
+      if (!options_.force) {
+        Report(destination, ResultText(kResultTargetExists) + " (--force replaces it)");
+        return Skip();
+      }
+      RemoveLinkInTheWay(destination);
+    }
+    if (!CreateParentFolders(destination)) return Skip();
+    int result = archive_->Extract(destination);
+    if (result == kResultOk) return true;
+    ReportExtractionFailure(result, entry, destination);
+    return false;
+  }
+
+  bool Skip() {
+    archive_->Skip();
+    return false;
+  }
+
+ private:
+  void ReportExtractionFailure(int result, const ListedEntry& entry,
+                               const std::string& destination) {
+    bool databaseAtFault = result == kResultBadData || result == kResultReadError;
+    if (databaseAtFault) {
+      Report(database_ + " (entry " + DisplayName(entry.name) + ")", ResultText(result));
+    } else {
+      Report(destination, ResultText(result));
+    }
+  }
+
+  // Messages start on a clean line, not behind the progress line.
+  void Report(const std::string& subject, const std::string& reason) {
+    progress_->Clear();
+    host::Report(subject, reason);
+  }
+
+  OpenedArchive* archive_;
+  const std::string& database_;
+  const ExtractOptions& options_;
+  ProgressLine* progress_;
+};
+
+bool RefuseTerminalOutput() {
+  if (!IsTerminal(stdout)) return false;
+  Report("convert", "standard output is a terminal; give -o FILE or redirect the output");
+  return true;
+}
+
+constexpr int kNoConvertedEntry = -1;
+
+// Finds the converted entry and writes it to `destination`. Returns the
+// plug-in's result, or kNoConvertedEntry.
+int WriteConvertedEntry(OpenedArchive* archive, const std::string& destination) {
+  int result = kNoConvertedEntry;
+  ListedEntry entry;
+  while (archive->Next(&entry)) {
+    bool converted =
+        result == kNoConvertedEntry && FileTitle(entry.name).rfind(kConvertedPrefix, 0) == 0;
+    if (converted) {
+      result = archive->Extract(destination);
+    } else {
+      archive->Skip();
+    }
+  }
+  return result;
+}
+
+bool CopyToStandardOutput(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    Report(path, ResultText(kResultCannotOpen));
+    return false;
+  }
+  UseBinaryMode(stdout);
+  char buffer[64 * 1024];
+  std::size_t got;
+  bool readOk = true;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (std::fwrite(buffer, 1, got, stdout) != got) break;
+  }
+  if (std::ferror(file)) readOk = false;
+  std::fclose(file);
+  if (!readOk) {
+    Report(path, ResultText(kResultReadError));
+    return false;
+  }
+  return FinishOutput(stdout);
+}
+
+// The plug-in's result for the converted entry; an archive that does not
+// open gives its open result.
+int ConvertInto(const PluginExports& plugin, const std::string& database,
+                const std::string& destination) {
+  OpenedArchive archive(plugin, database);
+  if (!archive.IsOpen()) return archive.OpenResult();
+  return WriteConvertedEntry(&archive, destination);
+}
+
+void ReportConversionFailure(int result, const std::string& database,
+                             const std::string& destination) {
+  if (result == kNoConvertedEntry) {
+    Report(database, "no converted form: the plug-in does not convert this kind of database");
+  } else if (result == kResultCannotCreate || result == kResultWriteError) {
+    Report(destination, ResultText(result));
+  } else {
+    Report(database, ResultText(result));
+  }
+}
+
+int ConvertToStandardOutput(const PluginExports& plugin, const std::string& database) {
+  std::string temporary;
+  if (!CreateTempFile(&temporary)) {
+    Report("temporary file", ResultText(kResultCannotCreate));
+    return kExitFailed;
+  }
+  int result = ConvertInto(plugin, database, temporary);
+  // A damaged database still yields the part that could be read.
+  bool copied = true;
+  if (result == kResultOk || result == kResultBadData) copied = CopyToStandardOutput(temporary);
+  if (result != kResultOk) ReportConversionFailure(result, database, "temporary file " + temporary);
+  std::error_code error;
+  fs::remove(temporary, error);
+  return result == kResultOk && copied ? kExitOk : kExitFailed;
+}
+
+struct SourceParts {
+  std::string folder;
+  std::string name;
+};
+
+// PackFiles takes the folder, ending in a separator, and the bare name.
+SourceParts SplitSource(const std::string& text) {
+#if defined(_WIN32)
+  std::size_t cut = text.find_last_of("/\\");
+#else
+  std::size_t cut = text.find_last_of('/');
+#endif
+  if (cut == std::string::npos) return {std::string(".") + kSeparator, text};
+  return {text.substr(0, cut + 1), text.substr(cut + 1)};
+}
+
+}  // namespace
+
+std::string ResultText(int result) {
+  switch (result) {
+    case kResultBadData:
+      return "damaged data";
+    case kResultBadArchive:
+      return "not a valid database";
+    case kResultCannotOpen:
+      return "cannot open";
+    case kResultCannotCreate:
+      return "cannot create";
+    case kResultReadError:
+      return "read error";
+    case kResultWriteError:
+      return "write error";
+    case kResultTooManyRecords:
+      return "text too long for the format";
+    case kResultTargetExists:
+      return "already exists";
+    default:
+      return "failed with code " + std::to_string(result);
+  }
+}
+
+void Report(const std::string& subject, const std::string& reason) {
+  std::fprintf(stderr, "ormidal: %s: %s\n", subject.c_str(), reason.c_str());
+}
+
+int ListCommand(const PluginExports& plugin, const std::string& database, bool json) {
+  std::vector<ListedEntry> entries;
+  if (!ListAll(plugin, database, &entries)) return kExitFailed;
+  if (json) {
+    PrintJson(entries);
+  } else {
+    PrintTable(entries);
+  }
+  return FinishOutput(stdout) ? kExitOk : kExitFailed;
+}
+
+int ExtractCommand(const PluginExports& plugin, const std::string& database,
+                   const ExtractOptions& options) {
+  std::vector<ListedEntry> entries;
+  if (!ListAll(plugin, database, &entries)) return kExitFailed;
+  Selection selection = Select(entries, database, options.patterns);
+  bool allWritten = selection.allPatternsUsed;
+
+  OpenedArchive archive(plugin, database);
+  if (!archive.IsOpen()) {
+    Report(database, ResultText(archive.OpenResult()));
+    return kExitFailed;
+  }
+  ProgressLine progress(selection.entries, selection.bytes);
+  Extractor extractor(&archive, database, options, &progress);
+  std::vector<bool> unused(options.patterns.size());
+  ListedEntry entry;
+  while (archive.Next(&entry)) {
+    if (!SelectedByPatterns(options.patterns, entry.name, &unused)) {
+      archive.Skip();
+      continue;
+    }
+    if (!extractor.Write(entry)) allWritten = false;
+    progress.Advance(entry.size);
+  }
+  progress.Clear();
+  return allWritten ? kExitOk : kExitFailed;
+}
+
+int ConvertCommand(const PluginExports& plugin, const std::string& database,
+                   const std::string& output) {
+  bool toStandardOutput = output.empty() || output == "-";
+  if (toStandardOutput) {
+    if (RefuseTerminalOutput()) return kExitUsage;
+    return ConvertToStandardOutput(plugin, database);
+  }
+  if (IsSameFile(output, database)) {
+    Report(output, "is the database itself, not replaced");
+    return kExitFailed;
+  }
+  int result = ConvertInto(plugin, database, output);
+  if (result == kResultOk) return kExitOk;
+  ReportConversionFailure(result, database, output);
+  return kExitFailed;
+}
+
+int PackCommand(const PluginExports& plugin, const std::string& text, const std::string& database) {
+  SourceParts source = SplitSource(text);
+  std::string target = database;
+  std::string subPath;
+  std::string addList = source.name;
+  addList.push_back('\0');  // the list ends with an empty name
+  int result =
+      plugin.PackFiles(target.data(), subPath.data(), source.folder.data(), addList.data(), 0);
+  if (result == kResultOk) return kExitOk;
+  bool sourceAtFault =
+      result == kResultCannotOpen || result == kResultReadError || result == kResultTooManyRecords;
+  Report(sourceAtFault ? text : database, ResultText(result));
+  return kExitFailed;
+}
+
+}  // namespace ormidal::host

@@ -1,0 +1,62 @@
+// The host's own handling of entry names, apart from any database: names
+// that must not leave the destination folder, patterns, and output forms.
+#include "entry_names.hpp"
+
+#include <gtest/gtest.h>
+
+namespace ormidal::host {
+namespace {
+
+TEST(EntryNames, NamesThatStayInsideTheFolderAreAccepted) {
+  for (const char* name : {"book.TEXt", "Records\\00001", "Converted/ORMIDAL_book.txt", "a..b",
+                           "...", "a/./b", "1:", "a/12:c"})
+    EXPECT_TRUE(IsContainedName(name)) << name;
+}
+
+TEST(EntryNames, NamesThatWouldEscapeAreRefused) {
+  for (const char* name : {"", "/etc/passwd", "\\00001", "..", "../x", "a/../b", "a\\..\\b",
+                           "Records\\..", "C:x", "x:y", "c:\\x", "Z:", "a\\C:\\x", "a/d:b"})
+    EXPECT_FALSE(IsContainedName(name)) << name;
+}
+
+TEST(EntryNames, ShellPatternsMatchWholeNames) {
+  EXPECT_TRUE(MatchesPattern("*", "Records/00001"));
+  EXPECT_TRUE(MatchesPattern("Records/*", "Records/00001"));
+  EXPECT_TRUE(MatchesPattern("Records\\0000?", "Records/00001"));
+  EXPECT_TRUE(MatchesPattern("*.txt", "Converted/ORMIDAL_book.txt"));
+  EXPECT_TRUE(MatchesPattern("*/*_b*k.t?t", "Converted/ORMIDAL_book.txt"));
+  EXPECT_TRUE(MatchesPattern("Records/000[0-2][!3]", "Records/00011"));
+  EXPECT_TRUE(MatchesPattern("a[]]", "a]"));
+  EXPECT_TRUE(MatchesPattern("[", "["));
+  EXPECT_FALSE(MatchesPattern("Records/0000", "Records/00001"));
+  EXPECT_FALSE(MatchesPattern("*.txt", "book.TEXt"));
+  EXPECT_FALSE(MatchesPattern("Records/000[^1]1", "Records/00011"));
+  EXPECT_FALSE(MatchesPattern("?", ""));
+  EXPECT_TRUE(MatchesPattern("**a*", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbba"));
+  EXPECT_FALSE(MatchesPattern("*a*a*a*a*a*b", std::string(200, 'a')));
+}
+
+TEST(EntryNames, DisplayUsesForwardSlashesAndTitlesAreTheLastPart) {
+  EXPECT_EQ(DisplayName("Records\\00001"), "Records/00001");
+  EXPECT_EQ(FileTitle("Converted\\ORMIDAL_book.txt"), "ORMIDAL_book.txt");
+  EXPECT_EQ(FileTitle("a/b\\c"), "c");
+  EXPECT_EQ(FileTitle("book.TEXt"), "book.TEXt");
+}
+
+TEST(EntryNames, TimesComeFromThePackedDosForm) {
+  // 2008-01-04 12:34:56: year 28, month 1, day 4; 12 h, 34 min, 28 two-second steps.
+  std::uint32_t dos = (28u << 25) | (1u << 21) | (4u << 16) | (12u << 11) | (34u << 5) | 28u;
+  EXPECT_EQ(IsoTime(dos), "2008-01-04T12:34:56");
+  EXPECT_EQ(ListingTime(dos), "2008-01-04 12:34");
+}
+
+TEST(EntryNames, JsonStringsAreAlwaysValid) {
+  EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(JsonString("tab\there"), "\"tab\\u0009here\"");
+  EXPECT_EQ(JsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");  // UTF-8 stays as it is
+  EXPECT_EQ(JsonString("caf\xE9"), "\"caf\\u00e9\"");       // Latin-1 is escaped
+  EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence too
+}
+
+}  // namespace
+}  // namespace ormidal::host

@@ -8,8 +8,8 @@ namespace ormidal {
 
 // Writes the converted rendering of the database open as `source` to
 // `destination`, by state.kind. Returns kResultOk, kResultBadData (damaged
-// input: what could be decoded was written), kResultReadError or
-// kResultWriteError.
+// input: what could be decoded was written), kResultReadError,
+// kResultWriteError or kResultNoMemory.
 int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination);
 
 }  // namespace ormidal

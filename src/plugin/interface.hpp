@@ -17,6 +17,7 @@ namespace ormidal {
 enum Result : int {
   kResultOk = 0,
   kResultEndOfListing = 1,
+  kResultNoMemory = 11,
   kResultBadData = 12,
   kResultBadArchive = 13,
   kResultCannotOpen = 15,

@@ -15,7 +15,6 @@ namespace {
 // load and one store. A block with a few of them (a line end in prose) is
 // copied up to each in turn; one with many goes byte by byte.
 constexpr std::size_t kBlock = 16;
-constexpr int kFewSpecials = 3;
 
 // Bit k is set when block[k] needs work.
 #if defined(__SSE2__)
@@ -44,6 +43,15 @@ inline unsigned SpecialMask(const unsigned char* block) {
 }
 #endif
 
+// More than three bits set; a population count would be a library call on
+// processors without the instruction.
+inline bool HasManyBits(unsigned mask) {
+  mask &= mask - 1;
+  mask &= mask - 1;
+  mask &= mask - 1;
+  return mask != 0;
+}
+
 // One byte by the rule, without a branch: a line feed writes CR LF, a byte
 // that passes writes itself, and a dropped byte is written where the next
 // one overwrites it. Needs two bytes of room at out.
@@ -64,7 +72,7 @@ std::size_t ExpandLineEnds(const unsigned char* in, std::size_t size, unsigned c
   // input remains, a whole block of output fits too.
   while (i + kBlock <= size) {
     unsigned mask = SpecialMask(in + i);
-    if (__builtin_popcount(mask) > kFewSpecials) {
+    if (HasManyBits(mask)) {
       for (std::size_t k = 0; k < kBlock; ++k) o += ExpandOne(in[i + k], out + o);
       i += kBlock;
       continue;

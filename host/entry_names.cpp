@@ -127,8 +127,8 @@ DosFields Unpack(std::uint32_t dosTime) {
 }  // namespace
 
 std::string DisplayName(const std::string& entryName) {
-  std::string shown = entryName;
-  for (char& c : shown) c = Normalised(c);
+  std::string shown;
+  AppendDisplayName(&shown, entryName);
   return shown;
 }
 
@@ -166,20 +166,43 @@ std::string IsoTime(std::uint32_t dosTime) {
 }
 
 std::string JsonString(const std::string& text) {
+  std::string out;
+  AppendJsonString(&out, text);
+  return out;
+}
+
+void AppendDecimal(std::string* out, std::uint64_t value, std::size_t width) {
+  char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[sizeof digits - 1 - count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  if (width > count) out->append(width - count, ' ');
+  out->append(digits + sizeof digits - count, count);
+}
+
+void AppendDisplayName(std::string* out, const std::string& entryName) {
+  std::size_t at = out->size();
+  out->append(entryName);
+  for (std::size_t i = at; i < out->size(); ++i) (*out)[i] = Normalised((*out)[i]);
+}
+
+void AppendJsonString(std::string* out, const std::string& text) {
   bool utf8 = IsUtf8(text);
-  std::string out = "\"";
+  *out += '"';
   for (char c : text) {
     unsigned char byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
+      *out += '\\';
+      *out += c;
     } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !utf8)) {
-      AppendEscape(&out, byte);
+      AppendEscape(out, byte);
     } else {
-      out += c;
+      *out += c;
     }
   }
-  return out + "\"";
+  *out += '"';
 }
 
 }  // namespace ormidal::host

@@ -33,4 +33,17 @@ std::string IsoTime(std::uint32_t dosTime);
 // are taken as Latin-1, so the output is always valid JSON.
 std::string JsonString(const std::string& text);
 
+// The appending forms below build a long listing in one buffer without a
+// string per field: a listing can have 65537 lines.
+
+// `value` in decimal, right-aligned in `width` columns as printf's "%*llu"
+// does: never cut short when it is wider.
+void AppendDecimal(std::string* out, std::uint64_t value, std::size_t width = 0);
+
+// DisplayName(entryName), appended.
+void AppendDisplayName(std::string* out, const std::string& entryName);
+
+// JsonString(text), appended.
+void AppendJsonString(std::string* out, const std::string& text);
+
 }  // namespace ormidal::host

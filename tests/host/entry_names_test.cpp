@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <limits>
+
 namespace ormidal::host {
 namespace {
 
@@ -56,6 +59,41 @@ TEST(EntryNames, JsonStringsAreAlwaysValid) {
   EXPECT_EQ(JsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");  // UTF-8 stays as it is
   EXPECT_EQ(JsonString("caf\xE9"), "\"caf\\u00e9\"");       // Latin-1 is escaped
   EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence too
+}
+
+// The listing is built with these instead of printf; they must write what
+// printf's "%*llu" writes, for every width, or the columns shift.
+TEST(EntryNames, DecimalsAreAlignedAsPrintfAlignsThem) {
+  const std::uint64_t values[] = {0,
+                                  1,
+                                  9,
+                                  10,
+                                  99999999,
+                                  999999999,
+                                  1000000000,
+                                  4294967295u,
+                                  1234567890123ull,
+                                  std::numeric_limits<std::uint64_t>::max()};
+  for (std::uint64_t value : values) {
+    for (int width : {0, 1, 5, 9, 20, 24}) {
+      char expected[40];
+      std::snprintf(expected, sizeof expected, "%*llu", width,
+                    static_cast<unsigned long long>(value));
+      std::string out = "x";
+      AppendDecimal(&out, value, static_cast<std::size_t>(width));
+      EXPECT_EQ(out, std::string("x") + expected) << value << " in " << width;
+    }
+  }
+}
+
+TEST(EntryNames, AppendingKeepsWhatIsThereAndConvertsOnlyTheNewPart) {
+  std::string out = "a\\b ";
+  AppendDisplayName(&out, "Records\\00001");
+  EXPECT_EQ(out, "a\\b Records/00001");
+  out = "[";
+  AppendJsonString(&out, "caf\xE9");
+  AppendJsonString(&out, "caf\xC3\xA9");
+  EXPECT_EQ(out, "[\"caf\\u00e9\"\"caf\xC3\xA9\"");
 }
 
 }  // namespace

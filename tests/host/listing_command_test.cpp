@@ -1,0 +1,94 @@
+// `ormidal list` of the largest database the format allows: the listing is
+// written in blocks as the entries come, and no line may be lost, repeated
+// or torn where one block ends and the next begins.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_runner.hpp"
+#include "support/database_builder.hpp"
+
+namespace ormidal::testing {
+namespace {
+
+constexpr std::size_t kRecords = 65535;
+
+// Record i holds i % 7 + 1 bytes, so every line differs from its
+// neighbours in size as well as in number.
+std::size_t RecordSize(std::size_t index) { return index % 7 + 1; }
+
+std::string MakeLargestDatabase(const TempDir& dir) {
+  DatabaseBuilder builder;
+  builder.Name("many").CreationTime(1199448000);  // 2008-01-04 12:00:00
+  for (std::size_t i = 0; i < kRecords; ++i) builder.AddRecord(std::string(RecordSize(i), 'r'));
+  return builder.WriteTo(dir.File("many.pdb"));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string RecordLine(std::size_t index) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%9zu  2008-01-04 12:00  Records/%05zu", RecordSize(index),
+                index);
+  return line;
+}
+
+TEST(ListingCommand, EveryRecordOfTheLargestDatabaseIsListedOnceInOrder) {
+  TempDir dir;
+  std::string database = MakeLargestDatabase(dir);
+  CommandResult result = RunOrmidal({"list", database});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::vector<std::string> lines = Lines(result.out);
+  // Two heading lines, the converted and the raw entry, the records, two total lines.
+  ASSERT_EQ(lines.size(), 2 + 2 + kRecords + 2);
+  EXPECT_EQ(lines[0], "   Length  Date       Time   Name");
+  std::uint64_t recordBytes = 0;
+  for (std::size_t i = 0; i < kRecords; ++i) {
+    recordBytes += RecordSize(i);
+    if (lines[4 + i] != RecordLine(i)) {
+      ADD_FAILURE() << "line of record " << i << ": " << lines[4 + i];
+      break;
+    }
+  }
+  char expected[96];
+  std::snprintf(expected, sizeof expected, "%9llu  2008-01-04 12:00  Converted/ORMIDAL_many.txt",
+                static_cast<unsigned long long>(recordBytes));
+  EXPECT_EQ(lines[2], expected);
+  EXPECT_EQ(lines[lines.size() - 2], "---------                    -------");
+  std::snprintf(expected, sizeof expected, "%9llu                    65537 entries",
+                static_cast<unsigned long long>(3 * recordBytes));
+  EXPECT_EQ(lines.back(), expected);
+}
+
+TEST(ListingCommand, TheLargestJsonListingHasEveryEntryOnce) {
+  TempDir dir;
+  std::string database = MakeLargestDatabase(dir);
+  CommandResult result = RunOrmidal({"list", database, "--json"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 1 + 2 + kRecords + 1);
+  EXPECT_EQ(lines.front(), "[");
+  EXPECT_EQ(lines.back(), "]");
+  for (std::size_t i = 0; i < kRecords; ++i) {
+    char expected[128];
+    std::snprintf(expected, sizeof expected,
+                  "  {\"name\": \"Records/%05zu\", \"size\": %zu, \"time\": "
+                  "\"2008-01-04T12:00:00\"}%s",
+                  i, RecordSize(i), i + 1 < kRecords ? "," : "");
+    if (lines[3 + i] != expected) {
+      ADD_FAILURE() << "entry of record " << i << ": " << lines[3 + i];
+      break;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ormidal::testing

@@ -149,5 +149,27 @@ TEST(ExpandLineEnds, AgreesWithTheByteRuleAtEveryLengthAndMix) {
   }
 }
 
+// Blocks with a single byte to change are written by overlapping stores
+// that run ahead of the output: the change may sit at any place in a block,
+// the block anywhere before the end, and nothing may land past twice the
+// input, the room the caller gives.
+TEST(ExpandLineEnds, OneChangedByteAtEveryPlaceNearTheEnd) {
+  for (unsigned char special : {0x0A, 0x0D, 0x00, 0x1F, 0x09}) {
+    for (std::size_t length = 30; length <= 70; ++length) {
+      for (std::size_t at = 0; at < length; ++at) {
+        Bytes in(length);
+        for (std::size_t k = 0; k < length; ++k) in[k] = static_cast<unsigned char>('a' + k % 26);
+        in[at] = special;
+        Bytes guarded(2 * length + 16, 0xEE);
+        std::size_t produced = ExpandLineEnds(in.data(), in.size(), guarded.data());
+        for (std::size_t k = 2 * length; k < guarded.size(); ++k)
+          ASSERT_EQ(guarded[k], 0xEE) << "written past the room at " << k;
+        ASSERT_EQ(Bytes(guarded.begin(), guarded.begin() + produced), ExpandOneByOne(in))
+            << "byte " << int{special} << " at " << at << " of " << length;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ormidal

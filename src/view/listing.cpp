@@ -15,15 +15,26 @@ constexpr char kConvertedKey[] = "Converted";
 constexpr char kConvertedPrefix[] = "ORMIDAL_";
 constexpr std::size_t kEntryNameSize = sizeof(EntryHeader::fileName);
 
+// One folder name from the language file. A key present with an empty
+// value (or only blanks) gives the default too, as an untranslated entry
+// does: an empty name would put a separator first and make every entry in
+// that folder an absolute path, which hosts refuse or treat as the archive's
+// root. (The spec lists the empty name; this is a deliberate departure.)
+void ReadFolderName(const char* key, char* buffer, std::size_t size, const char* path) {
+  if (platform::ReadProfileString(kLanguageSection, key, key, buffer, size, path) == 0 ||
+      buffer[0] == '\0') {
+    std::snprintf(buffer, size, "%s", key);
+  }
+}
+
 // The names stay for the whole open: a listing of 65535 records must not
 // read the language file once per entry.
 void ReadFolderNamesOnce(ArchiveState* state, const char* languageFilePath) {
   if (state->folderNamesRead) return;
   const char* path = languageFilePath != nullptr ? languageFilePath : "";
-  platform::ReadProfileString(kLanguageSection, kRecordsKey, kRecordsKey, state->recordsFolderName,
-                              sizeof state->recordsFolderName, path);
-  platform::ReadProfileString(kLanguageSection, kConvertedKey, kConvertedKey,
-                              state->convertedFolderName, sizeof state->convertedFolderName, path);
+  ReadFolderName(kRecordsKey, state->recordsFolderName, sizeof state->recordsFolderName, path);
+  ReadFolderName(kConvertedKey, state->convertedFolderName, sizeof state->convertedFolderName,
+                 path);
   state->folderNamesRead = true;
 }
 

@@ -224,6 +224,28 @@ TEST(Command, ExtractDefaultsToTheCurrentFolder) {
   EXPECT_EQ(ReadFileBytes(dir.File("book.TEXt")).size(), 29u);
 }
 
+#if !defined(_WIN32)
+// A language file whose values are empty keeps the default folder names, so
+// every entry still lands inside the destination instead of being refused
+// as an absolute name.
+TEST(Command, EmptyLanguageValuesKeepTheDefaultFolders) {
+  TempDir dir;
+  std::string cli = ORMIDAL_CLI_PATH;
+  std::string library = dir.File("libormidal.so");
+  WriteFileBytes(library, ReadFileBytes(cli.substr(0, cli.rfind('/') + 1) + "libormidal.so"));
+  std::filesystem::create_directories(dir.File("lang/de"));
+  WriteFileBytes(dir.File("lang/de/ormidal.ini"), ToBytes("[ORMIDAL]\nRecords=\nConverted=\n"));
+  std::string book = MakeBook(dir);
+  std::string out = dir.File("out");
+  CommandResult result =
+      RunOrmidal({"--plugin", library, "extract", book, "-d", out}, "", "LC_ALL=de_DE.UTF-8 ");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(FileExists(out + "/Converted/ORMIDAL_book.txt"));
+  EXPECT_TRUE(FileExists(out + "/Records/00001"));
+  EXPECT_EQ(ReadText(out + "/Records/00001"), "Hello\nworld");
+}
+#endif
+
 TEST(Command, ConvertWritesTheConvertedEntry) {
   TempDir dir;
   std::string book = MakeBook(dir);

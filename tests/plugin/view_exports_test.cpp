@@ -126,10 +126,10 @@ class ChosenLanguage {
   std::optional<std::string> saved_;
 };
 
-TEST(ViewExports, LanguageFileBesideTheLibraryRenamesTheFolders) {
-  ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+// Lists a one-record database named b through a copy of the library in a
+// folder of its own, with `iniText` as its language file.
+std::vector<Listed> ListWithLanguageFile(const std::string& iniText) {
   TempDir dir;
-  // A copy of the library in a folder of its own, with a language file.
   std::string library = dir.File(LastComponent(Plugin().ModulePath()) + ".copy");
   WriteFileBytes(library, ReadFileBytes(Plugin().ModulePath()));
   ChosenLanguage chosen;
@@ -137,27 +137,29 @@ TEST(ViewExports, LanguageFileBesideTheLibraryRenamesTheFolders) {
   std::string langFolder = dir.File("lang");
   std::string folder = langFolder + kSeparator + language;
 #if defined(_WIN32)
-  ASSERT_TRUE(CreateDirectoryA(langFolder.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  EXPECT_TRUE(CreateDirectoryA(langFolder.c_str(), nullptr));
+  EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
 #else
-  ASSERT_EQ(mkdir(langFolder.c_str(), 0777), 0);
-  ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+  EXPECT_EQ(mkdir(langFolder.c_str(), 0777), 0);
+  EXPECT_EQ(mkdir(folder.c_str(), 0777), 0);
 #endif
   std::string iniPath = folder + kSeparator + "ormidal.ini";
-  WriteFileBytes(iniPath, ToBytes("[ORMIDAL]\r\nRecords=Fiches\r\nConverted=Converti\r\n"));
+  WriteFileBytes(iniPath, ToBytes(iniText));
 
   std::string database = DatabaseBuilder().Name("b").AddRecord("x").WriteTo(dir.File("b.pdb"));
+  std::vector<Listed> entries;
   {
     PluginLibrary copy(library.c_str());
-    ASSERT_TRUE(copy.Loaded()) << copy.Error();
-    OpenArchiveRequest request{database.c_str(), 0, -1};
-    void* handle = copy.OpenArchive(&request);
-    ASSERT_NE(handle, nullptr);
-    std::vector<Listed> entries = ListAll(copy, handle);
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].name, std::string("Converti") + kSeparator + "ORMIDAL_b.txt");
-    EXPECT_EQ(entries[2].name, std::string("Fiches") + kSeparator + "00000");
-    copy.CloseArchive(handle);
+    EXPECT_TRUE(copy.Loaded()) << copy.Error();
+    if (copy.Loaded()) {
+      OpenArchiveRequest request{database.c_str(), 0, -1};
+      void* handle = copy.OpenArchive(&request);
+      EXPECT_NE(handle, nullptr);
+      if (handle != nullptr) {
+        entries = ListAll(copy, handle);
+        copy.CloseArchive(handle);
+      }
+    }
   }
   std::remove(iniPath.c_str());
   std::remove(library.c_str());
@@ -168,6 +170,27 @@ TEST(ViewExports, LanguageFileBesideTheLibraryRenamesTheFolders) {
   rmdir(folder.c_str());
   rmdir(langFolder.c_str());
 #endif
+  return entries;
+}
+
+TEST(ViewExports, LanguageFileBesideTheLibraryRenamesTheFolders) {
+  ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+  std::vector<Listed> entries =
+      ListWithLanguageFile("[ORMIDAL]\r\nRecords=Fiches\r\nConverted=Converti\r\n");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, std::string("Converti") + kSeparator + "ORMIDAL_b.txt");
+  EXPECT_EQ(entries[2].name, std::string("Fiches") + kSeparator + "00000");
+}
+
+// An empty value is taken as untranslated: the folder keeps its default
+// name, so no entry name begins with a separator.
+TEST(ViewExports, EmptyValuesInTheLanguageFileKeepTheDefaultNames) {
+  ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+  std::vector<Listed> entries = ListWithLanguageFile("[ORMIDAL]\r\nRecords=\r\nConverted=  \r\n");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, std::string("Converted") + kSeparator + "ORMIDAL_b.txt");
+  EXPECT_EQ(entries[1].name, "b.TEXt");
+  EXPECT_EQ(entries[2].name, std::string("Records") + kSeparator + "00000");
 }
 
 #if !defined(_WIN32)

@@ -397,6 +397,8 @@ SourceParts SplitSource(const std::string& text) {
 
 std::string ResultText(int result) {
   switch (result) {
+    case kResultNoMemory:
+      return "not enough memory";
     case kResultBadData:
       return "damaged data";
     case kResultBadArchive:

@@ -322,6 +322,40 @@ TEST_F(Packer, RoundTripsThroughTheDatabaseReader) {
   EXPECT_EQ(joined, expected);
 }
 
+// The packer reads and filters the text in blocks of a few hundred
+// kilobytes, twice (to count, then to write). A text of several blocks must
+// come out whole and in order; at every multiple of 64 KiB, a block edge
+// for any block size of that grain, the text has a dropped byte on each side
+// and a CR LF pair split across it.
+TEST_F(Packer, ATextOfManyBlocksKeepsEveryByteInOrder) {
+  Bytes text;
+  std::uint32_t seed = 7;
+  while (text.size() < 3 * 1024 * 1024 + 123) {
+    seed = seed * 1103515245u + 12345u;
+    std::size_t edge = text.size() % 65536;
+    unsigned pick = (seed >> 16) % 64;
+    if (edge == 65535) {
+      text.push_back('\r');
+    } else if (edge == 0) {
+      text.push_back(0x01);
+    } else if (edge == 1) {
+      text.push_back('\n');
+    } else if (pick == 0) {
+      text.push_back(static_cast<unsigned char>((seed >> 8) % 0x20));
+    } else {
+      text.push_back(static_cast<unsigned char>(0x20 + (seed >> 8) % 0xE0));
+    }
+  }
+  ASSERT_EQ(Pack(text, "blocks.txt"), kResultOk);
+  Bytes expected = KeptByRule(text);
+  Bytes file = Packed();
+  std::size_t textRecords = expected.size() / 4096 + 1;
+  std::size_t textStart = 78 + 8 * (textRecords + 1) + 16;
+  ASSERT_EQ(file.size(), textStart + expected.size());
+  EXPECT_EQ(At32(file, 78 + 8 * (textRecords + 1) + 4), expected.size());
+  EXPECT_TRUE(Bytes(file.begin() + static_cast<std::ptrdiff_t>(textStart), file.end()) == expected);
+}
+
 #if !defined(_WIN32)
 // Packs in a child whose files may grow to `limit` bytes at most, as on a
 // full disk; returns the child's result.

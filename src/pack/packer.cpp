@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "database/byte_order.hpp"
 #include "database/layout.hpp"
@@ -11,8 +13,18 @@
 namespace ormidal {
 namespace {
 
-// The text streams through one buffer of this size; nothing grows with it.
-constexpr std::size_t kBufferSize = 64 * 1024;
+// The text streams through one block of this size, taken from the heap
+// since a host's thread may have a small stack; nothing grows with the
+// text. Blocks this large keep the system calls few (a 100 MB text is 400
+// reads a pass) and still sit in the processor's cache between the read
+// and the filter.
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+struct Block {
+  unsigned char bytes[kBufferSize];
+};
+
+std::unique_ptr<Block> NewBlock() { return std::unique_ptr<Block>(new (std::nothrow) Block()); }
 constexpr std::uint32_t kTextRecordSize = DocumentHeaderRecord::kTextRecordSize;
 constexpr std::uint16_t kDatabaseVersion = 3;
 constexpr std::size_t kStoredNameLength = DatabaseHeader::kNameSize - 1;
@@ -132,8 +144,7 @@ int CopyFilteredText(platform::File source, platform::File target, unsigned char
 }
 
 int WriteDatabase(platform::File source, platform::File target, const char* name,
-                  std::uint32_t textLength) {
-  unsigned char buffer[kBufferSize];
+                  std::uint32_t textLength, unsigned char* buffer) {
   Layout layout = LayoutFor(textLength);
   TargetWriter writer{target, buffer, 0, false};
   AppendHeader(&writer, name, layout);
@@ -144,13 +155,10 @@ int WriteDatabase(platform::File source, platform::File target, const char* name
   return CopyFilteredText(source, target, buffer, textLength);
 }
 
-}  // namespace
-
-bool CountKeptBytes(platform::File source, std::uint64_t* kept) {
-  unsigned char buffer[kBufferSize];
+bool CountKept(platform::File source, unsigned char* buffer, std::uint64_t* kept) {
   std::uint64_t total = 0;
   for (;;) {
-    std::int64_t got = platform::Read(source, buffer, sizeof buffer);
+    std::int64_t got = platform::Read(source, buffer, kBufferSize);
     if (got < 0) return false;
     if (got == 0) break;
     total += CountKeptForDevice(buffer, static_cast<std::size_t>(got));
@@ -159,8 +167,8 @@ bool CountKeptBytes(platform::File source, std::uint64_t* kept) {
   return true;
 }
 
-int WritePackedDatabase(const char* packedFile, const char* name, platform::File source,
-                        std::uint32_t textLength) {
+int WritePacked(const char* packedFile, const char* name, platform::File source,
+                std::uint32_t textLength, unsigned char* buffer) {
   if (textLength >= kPackedTextLimit) return kResultTooManyRecords;
   platform::File target;
   switch (platform::CreateForWriting(packedFile, /*exclusive=*/true, &target)) {
@@ -171,10 +179,24 @@ int WritePackedDatabase(const char* packedFile, const char* name, platform::File
     case platform::CreateResult::kFailed:
       return kResultCannotCreate;
   }
-  int result = WriteDatabase(source, target, name, textLength);
+  int result = WriteDatabase(source, target, name, textLength, buffer);
   platform::Close(&target);
   if (result != kResultOk) platform::RemoveRegularFile(packedFile);
   return result;
+}
+
+}  // namespace
+
+bool CountKeptBytes(platform::File source, std::uint64_t* kept) {
+  std::unique_ptr<Block> block = NewBlock();
+  return block && CountKept(source, block->bytes, kept);
+}
+
+int WritePackedDatabase(const char* packedFile, const char* name, platform::File source,
+                        std::uint32_t textLength) {
+  std::unique_ptr<Block> block = NewBlock();
+  if (!block) return kResultNoMemory;
+  return WritePacked(packedFile, name, source, textLength, block->bytes);
 }
 
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList) {
@@ -185,14 +207,16 @@ int PackTextFile(const char* packedFile, const char* sourcePath, const char* add
   if (!JoinSourcePath(sourcePath != nullptr ? sourcePath : "", name, path)) {
     return kResultCannotOpen;
   }
+  std::unique_ptr<Block> block = NewBlock();
+  if (!block) return kResultNoMemory;
   platform::File source = platform::OpenForReading(path);
   if (!source.IsOpen()) return kResultCannotOpen;
   std::uint64_t kept = 0;
   int result = kResultReadError;
-  if (CountKeptBytes(source, &kept)) {
-    result = kept >= kPackedTextLimit
-                 ? kResultTooManyRecords
-                 : WritePackedDatabase(packedFile, name, source, static_cast<std::uint32_t>(kept));
+  if (CountKept(source, block->bytes, &kept)) {
+    result = kept >= kPackedTextLimit ? kResultTooManyRecords
+                                      : WritePacked(packedFile, name, source,
+                                                    static_cast<std::uint32_t>(kept), block->bytes);
   }
   platform::Close(&source);
   return result;

@@ -13,20 +13,21 @@ inline constexpr std::uint64_t kPackedTextLimit = 65534ull * 4096;
 
 // Creates `packedFile` from the file `sourcePath` + the first name of
 // `addList`. Returns kResultOk, kResultTargetExists (nothing is touched),
-// kResultCannotOpen, kResultReadError, kResultTooManyRecords (nothing is
-// created), kResultCannotCreate or kResultWriteError (nothing is left).
+// kResultCannotOpen, kResultReadError, kResultTooManyRecords, kResultNoMemory
+// (nothing is created), kResultCannotCreate or kResultWriteError (nothing is
+// left).
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList);
 
 // Counts the bytes StripForDevice keeps from the current position of `source`
-// to its end. False when reading fails.
+// to its end. False when reading fails (or no buffer could be had).
 bool CountKeptBytes(platform::File source, std::uint64_t* kept);
 
 // Creates `packedFile` (never over an existing file) and writes the database
 // named `name` whose text is the `textLength` kept bytes of `source`, read
 // from its start. Returns kResultOk, kResultTargetExists, kResultCannotCreate,
 // kResultReadError (also when the source no longer yields `textLength` kept
-// bytes) or kResultWriteError; a target this call created is removed on
-// failure. `textLength` must be below kPackedTextLimit.
+// bytes), kResultWriteError or kResultNoMemory; a target this call created
+// is removed on failure. `textLength` must be below kPackedTextLimit.
 int WritePackedDatabase(const char* packedFile, const char* name, platform::File source,
                         std::uint32_t textLength);
 

@@ -50,7 +50,8 @@ class PluginLoader {
 };
 
 // Where the library is looked for when no path is given: beside this
-// program, then in the library folder of an installed layout.
+// program, then in the plug-in folder of an installed layout
+// (lib/ormidal/ from bin/), then in ../lib/.
 std::string DefaultPluginPath();
 
 }  // namespace ormidal::host

@@ -1,5 +1,7 @@
-// Builds database files for tests: any header, record list and record bytes,
-// broken ones included.
+// Builds database files of any shape: any header, record list and record
+// bytes, broken ones included. The sample generator writes the bundled
+// sample databases with it; the tests and the fuzz seeds make their
+// fixtures with it (tests/support/database_builder.hpp).
 #pragma once
 
 #include <cstdint>
@@ -7,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace ormidal::testing {
+namespace ormidal::samples {
 
 using Bytes = std::vector<unsigned char>;
 
@@ -60,23 +62,8 @@ class DatabaseBuilder {
 Bytes DocumentHeader(std::uint16_t compression, std::uint32_t textLength, std::uint16_t textRecords,
                      std::uint16_t recordSize = 4096);
 
+// Writes `bytes` to `path`, replacing what is there; throws std::runtime_error
+// when the file cannot be written.
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
-Bytes ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
 
-// A fresh, empty folder removed again when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return path_; }
-  // path + the platform's separator + name
-  std::string File(const std::string& name) const;
-
- private:
-  std::string path_;
-};
-
-}  // namespace ormidal::testing
+}  // namespace ormidal::samples

@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
   std::filesystem::path out = argv[1];
   ArchiveSeeds(out / "archive");
   PackSeeds(out / "pack");
+  // The text filters see what the packer sees.
+  PackSeeds(out / "filters");
   Lz77Seeds(out / "lz77");
   return 0;
 }

@@ -143,7 +143,8 @@ void AppendChunk(Bytes* png, const char* type, const Bytes& data) {
   Bytes typed(type, type + 4);
   Append(&typed, data);
   Append(png, typed);
-  AppendBigEndian(png, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))), 4);
+  AppendBigEndian(
+      png, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))), 4);
 }
 
 // A 96 x 96 picture of the tide clock: a pale face with a dark rim, a tick

@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <memory>
+#include <random>
 #include <string>
 
 #include "convert/converters.hpp"
@@ -268,6 +269,69 @@ TEST(ConvertCompressedText, DamagedOrTruncatedStreamKeepsWhatWasInflated) {
   Converted fromTruncated = Convert(CompressedDatabase(truncated));
   EXPECT_EQ(fromTruncated.result, kResultBadData);
   EXPECT_EQ(fromTruncated.bytes, expectedStart);
+}
+
+// The four bytes after the deflated data check the whole text: a wrong or
+// missing check is damage, though every byte of text was inflated.
+TEST(ConvertCompressedText, AWrongOrMissingCheckIsDamageAfterTheWholeText) {
+  std::vector<Bytes> pieces = {LongText(5000), LongText(3000)};
+  std::vector<Bytes> records = DeflatePieces(pieces);
+  Bytes whole = Filtered(Concat({pieces[0], pieces[1]}));
+
+  std::vector<Bytes> wrong = records;
+  wrong.back().back() ^= 0x01;
+  Converted fromWrong = Convert(CompressedDatabase(wrong));
+  EXPECT_EQ(fromWrong.result, kResultBadData);
+  EXPECT_EQ(fromWrong.bytes, whole);
+
+  std::vector<Bytes> cut = records;
+  cut.back().resize(cut.back().size() - 2);
+  Converted fromCut = Convert(CompressedDatabase(cut));
+  EXPECT_EQ(fromCut.result, kResultBadData);
+  EXPECT_EQ(fromCut.bytes, whole);
+}
+
+// `text` as a zlib stream of stored (uncompressed) blocks.
+Bytes StoredStream(Bytes text) {
+  z_stream deflater{};
+  EXPECT_EQ(deflateInit(&deflater, Z_NO_COMPRESSION), Z_OK);
+  Bytes stream(deflateBound(&deflater, text.size()) + 64);
+  deflater.next_in = text.data();
+  deflater.avail_in = static_cast<uInt>(text.size());
+  deflater.next_out = stream.data();
+  deflater.avail_out = static_cast<uInt>(stream.size());
+  EXPECT_EQ(deflate(&deflater, Z_FINISH), Z_STREAM_END);
+  stream.resize(stream.size() - deflater.avail_out);
+  deflateEnd(&deflater);
+  return stream;
+}
+
+// The source is read in chunks of a few hundred kilobytes from the start of
+// the text; a check split between two chunks is found all the same. Stored
+// blocks make the stream's length easy to choose: every split of its last
+// four bytes around each power-of-two boundary from 128 KiB to 1 MiB is tried.
+TEST(ConvertCompressedText, ACheckSplitBetweenReadChunksIsFound) {
+  std::mt19937 random(3);
+  int tried = 0;
+  for (std::size_t boundary = 128 * 1024; boundary <= 1024 * 1024; boundary *= 2) {
+    for (std::size_t before = 1; before <= 3; ++before) {
+      std::size_t wanted = boundary + 4 - before;  // stream length in bytes
+      // Each stored block adds five bytes; the stream six more.
+      Bytes text(wanted - 6 - 5 * (wanted / 65535 + 1));
+      for (unsigned char& byte : text) byte = static_cast<unsigned char>(0x20 + random() % 0x60);
+      Bytes stream = StoredStream(text);
+      while (stream.size() < wanted) {
+        text.push_back('t');
+        stream = StoredStream(text);
+      }
+      if (stream.size() != wanted) continue;  // a new block jumped past it
+      ++tried;
+      Converted converted = Convert(CompressedDatabase({stream, ToBytes("Bookmark")}));
+      EXPECT_EQ(converted.result, kResultOk) << "boundary " << boundary << " split " << before;
+      EXPECT_TRUE(converted.bytes == Filtered(text));
+    }
+  }
+  EXPECT_GE(tried, 9);
 }
 
 TEST(ConvertCompressedText, FewerThanTwoRecordsIsNoStream) {

@@ -12,8 +12,9 @@
 
 namespace ormidal {
 
-// Reads and writes of 256 KiB keep the system calls few (they cost more
-// than the copying on a virtual machine) and still fit the processor's cache.
+// Reads of 256 KiB keep the system calls few (each has a fixed cost, high on
+// a virtual machine) while the read and write buffers still fit the
+// processor's second-level cache.
 inline constexpr std::size_t kReadChunk = 256 * 1024;
 // Input gathered for the LZ77 decoder: a record's codes, in pieces.
 inline constexpr std::size_t kCodeBufferSize = 64 * 1024;

@@ -12,9 +12,8 @@
 
 namespace ormidal {
 
-// Reads of 256 KiB keep the system calls few (each has a fixed cost, high on
-// a virtual machine) while the read and write buffers still fit the
-// processor's second-level cache.
+// Reads of 256 KiB keep the system calls few: each has a fixed cost, high on
+// a virtual machine.
 inline constexpr std::size_t kReadChunk = 256 * 1024;
 // Input gathered for the LZ77 decoder: a record's codes, in pieces.
 inline constexpr std::size_t kCodeBufferSize = 64 * 1024;

@@ -212,9 +212,9 @@ TEST_F(LanguageFile, MissingFileSectionOrKeyGivesTheDefaults) {
   EXPECT_EQ(ListAll().at(2).name, InFolder("Records", "00000"));
 }
 
-// The spec gives an empty folder name here, which makes every record's name
-// begin with a separator: an absolute path that hosts refuse. An empty value
-// is taken as untranslated instead.
+// An empty folder name would make every record's name begin with a
+// separator: an absolute path that hosts refuse. An empty value is taken as
+// untranslated instead.
 TEST_F(LanguageFile, EmptyValueGivesTheDefault) {
   EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\nConverted=  \n"), Names("Records", "Converted"));
   EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\"\"\nConverted=Umgewandelt\n"),

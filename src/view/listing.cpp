@@ -19,7 +19,7 @@ constexpr std::size_t kEntryNameSize = sizeof(EntryHeader::fileName);
 // value (or only blanks) gives the default too, as an untranslated entry
 // does: an empty name would put a separator first and make every entry in
 // that folder an absolute path, which hosts refuse or treat as the archive's
-// root. (The spec lists the empty name; this is a deliberate departure.)
+// root.
 void ReadFolderName(const char* key, char* buffer, std::size_t size, const char* path) {
   if (platform::ReadProfileString(kLanguageSection, key, key, buffer, size, path) == 0 ||
       buffer[0] == '\0') {

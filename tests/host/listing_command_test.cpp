@@ -46,14 +46,19 @@ std::string MakeLargestDatabase(const TempDir& dir) {
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  // Windows programs end their text lines in CR LF.
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
   return lines;
 }
 
 std::string RecordLine(std::size_t index) {
   char line[64];
-  std::snprintf(line, sizeof line, "%9zu  2008-01-04 12:00  Records/%05zu", RecordSize(index),
-                index);
+  std::snprintf(line, sizeof line, "%9llu  2008-01-04 12:00  Records/%05llu",
+                static_cast<unsigned long long>(RecordSize(index)),
+                static_cast<unsigned long long>(index));
   return line;
 }
 
@@ -96,9 +101,10 @@ TEST(ListingCommand, TheLargestJsonListingHasEveryEntryOnce) {
   for (std::size_t i = 0; i < kRecords; ++i) {
     char expected[128];
     std::snprintf(expected, sizeof expected,
-                  "  {\"name\": \"Records/%05zu\", \"size\": %zu, \"time\": "
+                  "  {\"name\": \"Records/%05llu\", \"size\": %llu, \"time\": "
                   "\"2008-01-04T12:00:00\"}%s",
-                  i, RecordSize(i), i + 1 < kRecords ? "," : "");
+                  static_cast<unsigned long long>(i),
+                  static_cast<unsigned long long>(RecordSize(i)), i + 1 < kRecords ? "," : "");
     if (lines[3 + i] != expected) {
       ADD_FAILURE() << "entry of record " << i << ": " << lines[3 + i];
       break;

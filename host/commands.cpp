@@ -411,7 +411,7 @@ std::string ResultText(int result) {
       return "read error";
     case kResultWriteError:
       return "write error";
-    case kResultTooManyRecords:
+    case kResultTooManyFiles:
       return "text too long for the format";
     case kResultTargetExists:
       return "already exists";
@@ -495,7 +495,7 @@ int PackCommand(const PluginExports& plugin, const std::string& text, const std:
       plugin.PackFiles(target.data(), subPath.data(), source.folder.data(), addList.data(), 0);
   if (result == kResultOk) return kExitOk;
   bool sourceAtFault =
-      result == kResultCannotOpen || result == kResultReadError || result == kResultTooManyRecords;
+      result == kResultCannotOpen || result == kResultReadError || result == kResultTooManyFiles;
   Report(sourceAtFault ? text : database, ResultText(result));
   return kExitFailed;
 }

@@ -269,7 +269,7 @@ TEST_F(Packer, TooLongATextIsRefusedBeforeAnythingIsWritten) {
     for (; left >= block.size(); left -= block.size()) out.write(block.data(), block.size());
     out.write(block.data(), static_cast<std::streamsize>(left));
   }
-  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "long.txt"), kResultTooManyRecords);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "long.txt"), kResultTooManyFiles);
   EXPECT_FALSE(FileExists(Target()));
 
   // One kept byte less is the longest text the record count can describe.

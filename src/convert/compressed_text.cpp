@@ -8,7 +8,7 @@
 #include "convert/adler32.hpp"
 #include "convert/conversion.hpp"
 #include "database/byte_order.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "convert/text_filter.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 

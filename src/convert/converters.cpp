@@ -4,7 +4,7 @@
 #include <new>
 
 #include "convert/conversion.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 namespace {

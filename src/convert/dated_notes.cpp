@@ -6,7 +6,7 @@
 
 #include "convert/conversion.hpp"
 #include "database/byte_order.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 namespace {

@@ -8,7 +8,7 @@
 #include "convert/lz77.hpp"
 #include "database/byte_order.hpp"
 #include "database/layout.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 namespace {

@@ -2,7 +2,7 @@
 // picture; the pieces in record order are the picture file.
 
 #include "convert/conversion.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 namespace {

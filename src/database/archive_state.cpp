@@ -4,7 +4,7 @@
 
 #include "database/byte_order.hpp"
 #include "database/dos_time.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 namespace {

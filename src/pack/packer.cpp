@@ -7,8 +7,8 @@
 
 #include "database/byte_order.hpp"
 #include "database/layout.hpp"
+#include "database/result.hpp"
 #include "pack/device_filter.hpp"
-#include "plugin/interface.hpp"
 
 namespace ormidal {
 namespace {
@@ -169,7 +169,7 @@ bool CountKept(platform::File source, unsigned char* buffer, std::uint64_t* kept
 
 int WritePacked(const char* packedFile, const char* name, platform::File source,
                 std::uint32_t textLength, unsigned char* buffer) {
-  if (textLength >= kPackedTextLimit) return kResultTooManyRecords;
+  if (textLength >= kPackedTextLimit) return kResultTooManyFiles;
   platform::File target;
   switch (platform::CreateForWriting(packedFile, /*exclusive=*/true, &target)) {
     case platform::CreateResult::kCreated:
@@ -214,7 +214,7 @@ int PackTextFile(const char* packedFile, const char* sourcePath, const char* add
   std::uint64_t kept = 0;
   int result = kResultReadError;
   if (CountKept(source, block->bytes, &kept)) {
-    result = kept >= kPackedTextLimit ? kResultTooManyRecords
+    result = kept >= kPackedTextLimit ? kResultTooManyFiles
                                       : WritePacked(packedFile, name, source,
                                                     static_cast<std::uint32_t>(kept), block->bytes);
   }

@@ -13,7 +13,7 @@ inline constexpr std::uint64_t kPackedTextLimit = 65534ull * 4096;
 
 // Creates `packedFile` from the file `sourcePath` + the first name of
 // `addList`. Returns kResultOk, kResultTargetExists (nothing is touched),
-// kResultCannotOpen, kResultReadError, kResultTooManyRecords, kResultNoMemory
+// kResultCannotOpen, kResultReadError, kResultTooManyFiles, kResultNoMemory
 // (nothing is created), kResultCannotCreate or kResultWriteError (nothing is
 // left).
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "database/result.hpp"
+
 #if defined(_WIN32) && defined(__i386__)
 #define ORMIDAL_CALL __attribute__((stdcall))
 #else
@@ -12,28 +14,6 @@
 #endif
 
 namespace ormidal {
-
-// Result codes of the host interface.
-enum Result : int {
-  kResultOk = 0,
-  kResultEndOfListing = 1,
-  kResultNoMemory = 11,
-  kResultBadData = 12,
-  kResultBadArchive = 13,
-  kResultCannotOpen = 15,
-  kResultCannotCreate = 16,
-  kResultReadError = 18,
-  kResultWriteError = 19,
-  kResultTooManyRecords = 23,
-  kResultTargetExists = 24,
-};
-
-// ProcessFile operations.
-enum Operation : int {
-  kOperationSkip = 0,
-  kOperationTest = 1,
-  kOperationExtract = 2,
-};
 
 // Capability mask: creates new archives (1), holds several entries (4),
 // opened as an archive only on the user's request (256).

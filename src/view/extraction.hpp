@@ -2,7 +2,7 @@
 #pragma once
 
 #include "database/archive_state.hpp"
-#include "plugin/interface.hpp"
+#include "database/result.hpp"
 
 namespace ormidal {
 

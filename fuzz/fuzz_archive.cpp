@@ -37,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(file);
 
   if (ormidal::OpenDatabase(database.c_str(), state) != ormidal::kResultOk) return 0;
-  ormidal::EntryHeader header;
+  ormidal::ListedEntry entry;
   int entries = 0;
-  while (ormidal::ReadNextEntry(state, "", &header) == ormidal::kResultOk) {
-    if (header.fileName[sizeof header.fileName - 1] != '\0') std::abort();
+  while (ormidal::ReadNextEntry(state, "", &entry) == ormidal::kResultOk) {
+    if (entry.name[sizeof entry.name - 1] != '\0') std::abort();
     // The listing never promises more bytes than the file holds.
-    if (header.packedSize > state->fileSize) std::abort();
+    if (entry.size > state->fileSize) std::abort();
     // A thousand extractions per input keep each run short.
     int operation = ++entries < 1000 ? ormidal::kOperationExtract : ormidal::kOperationSkip;
     ormidal::ExtractEntry(*state, operation, output.c_str());

@@ -171,7 +171,7 @@ bool FinishOutput(std::FILE* stream) {
 std::string DestinationPath(const std::string& directory, const std::string& entryName) {
   std::string path = directory;
   if (!path.empty() && path.back() != '/' && path.back() != kSeparator) path += kSeparator;
-  for (char c : entryName) path += (c == '/' || c == '\\') ? kSeparator : c;
+  for (char c : RootRelativeName(entryName)) path += (c == '/' || c == '\\') ? kSeparator : c;
   return path;
 }
 
@@ -393,6 +393,28 @@ SourceParts SplitSource(const std::string& text) {
   return {text.substr(0, cut + 1), text.substr(cut + 1)};
 }
 
+struct PackSources {
+  std::string folder;
+  std::string names;  // each zero-terminated, then an empty one
+};
+
+// What a host passes: the folder of the sources and their names in it. Texts
+// from different folders are passed by their whole paths under an empty folder.
+PackSources ListSources(const std::vector<std::string>& texts) {
+  PackSources sources;
+  sources.folder = SplitSource(texts.front()).folder;
+  bool oneFolder = true;
+  for (const std::string& text : texts)
+    oneFolder = oneFolder && SplitSource(text).folder == sources.folder;
+  if (!oneFolder) sources.folder.clear();
+  for (const std::string& text : texts) {
+    sources.names += oneFolder ? SplitSource(text).name : text;
+    sources.names.push_back('\0');
+  }
+  sources.names.push_back('\0');
+  return sources;
+}
+
 }  // namespace
 
 std::string ResultText(int result) {
@@ -485,18 +507,22 @@ int ConvertCommand(const PluginExports& plugin, const std::string& database,
   return kExitFailed;
 }
 
-int PackCommand(const PluginExports& plugin, const std::string& text, const std::string& database) {
-  SourceParts source = SplitSource(text);
+int PackCommand(const PluginExports& plugin, const std::vector<std::string>& texts,
+                const std::string& database) {
+  PackSources sources = ListSources(texts);
   std::string target = database;
   std::string subPath;
-  std::string addList = source.name;
-  addList.push_back('\0');  // the list ends with an empty name
-  int result =
-      plugin.PackFiles(target.data(), subPath.data(), source.folder.data(), addList.data(), 0);
+  int result = plugin.PackFiles(target.data(), subPath.data(), sources.folder.data(),
+                                sources.names.data(), 0);
   if (result == kResultOk) return kExitOk;
+  if (result == kResultTooManyFiles && texts.size() > 1) {
+    Report(database, "a database holds one text; " + std::to_string(texts.size()) +
+                         " text files were given, so nothing was created");
+    return kExitFailed;
+  }
   bool sourceAtFault =
       result == kResultCannotOpen || result == kResultReadError || result == kResultTooManyFiles;
-  Report(sourceAtFault ? text : database, ResultText(result));
+  Report(sourceAtFault ? texts.front() : database, ResultText(result));
   return kExitFailed;
 }
 

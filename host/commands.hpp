@@ -29,6 +29,7 @@ int ExtractCommand(const PluginExports& plugin, const std::string& database,
 // An empty `output` or "-" means standard output.
 int ConvertCommand(const PluginExports& plugin, const std::string& database,
                    const std::string& output);
-int PackCommand(const PluginExports& plugin, const std::string& text, const std::string& database);
+int PackCommand(const PluginExports& plugin, const std::vector<std::string>& texts,
+                const std::string& database);
 
 }  // namespace ormidal::host

@@ -1,12 +1,18 @@
 #include "entry_names.hpp"
 
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace ormidal::host {
 namespace {
 
 bool IsSlash(char c) { return c == '/' || c == '\\'; }
+
+// One separator and then a name: an entry at the archive's root.
+bool BeginsAtRoot(const std::string& name) {
+  return name.size() >= 2 && IsSlash(name[0]) && !IsSlash(name[1]);
+}
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -114,15 +120,55 @@ void AppendEscape(std::string* out, unsigned value) {
   *out += buffer;
 }
 
-struct DosFields {
+struct ClockFields {
   int year, month, day, hour, minute, second;
 };
 
-DosFields Unpack(std::uint32_t dosTime) {
+ClockFields FromTm(const std::tm& t) {
+  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+#if defined(_WIN32)
+ClockFields LocalFields(std::uint32_t dosTime) {
   return {static_cast<int>(dosTime >> 25) + 1980,   static_cast<int>((dosTime >> 21) & 0xF),
           static_cast<int>((dosTime >> 16) & 0x1F), static_cast<int>((dosTime >> 11) & 0x1F),
           static_cast<int>((dosTime >> 5) & 0x3F),  static_cast<int>((dosTime & 0x1F) * 2)};
 }
+
+// The local date-time placed on the time line by the machine's zone rules.
+bool UtcFields(std::uint32_t dosTime, ClockFields* out) {
+  ClockFields local = LocalFields(dosTime);
+  std::tm fields{};
+  fields.tm_year = local.year - 1900;
+  fields.tm_mon = local.month - 1;
+  fields.tm_mday = local.day;
+  fields.tm_hour = local.hour;
+  fields.tm_min = local.minute;
+  fields.tm_sec = local.second;
+  fields.tm_isdst = -1;
+  std::time_t seconds = std::mktime(&fields);
+  if (seconds == static_cast<std::time_t>(-1)) return false;
+  const std::tm* utc = std::gmtime(&seconds);
+  if (utc == nullptr) return false;
+  *out = FromTm(*utc);
+  return true;
+}
+#else
+ClockFields LocalFields(std::uint32_t unixTime) {
+  std::time_t seconds = static_cast<std::int32_t>(unixTime);
+  std::tm fields{};
+  if (localtime_r(&seconds, &fields) == nullptr) return {1970, 1, 1, 0, 0, 0};
+  return FromTm(fields);
+}
+
+bool UtcFields(std::uint32_t unixTime, ClockFields* out) {
+  std::time_t seconds = static_cast<std::int32_t>(unixTime);
+  std::tm fields{};
+  if (gmtime_r(&seconds, &fields) == nullptr) return false;
+  *out = FromTm(fields);
+  return true;
+}
+#endif
 
 }  // namespace
 
@@ -132,9 +178,14 @@ std::string DisplayName(const std::string& entryName) {
   return shown;
 }
 
+std::string RootRelativeName(const std::string& entryName) {
+  return BeginsAtRoot(entryName) ? entryName.substr(1) : entryName;
+}
+
 bool IsContainedName(const std::string& entryName) {
-  if (entryName.empty() || IsSlash(entryName[0])) return false;
-  for (const std::string& part : Components(entryName)) {
+  std::string name = RootRelativeName(entryName);
+  if (name.empty() || IsSlash(name[0])) return false;
+  for (const std::string& part : Components(name)) {
     if (part == ".." || StartsWithDriveLetter(part)) return false;
   }
   return true;
@@ -149,18 +200,19 @@ std::string FileTitle(const std::string& name) {
   return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
-std::string ListingTime(std::uint32_t dosTime) {
-  DosFields t = Unpack(dosTime);
+std::string ListingTime(std::uint32_t fileTime) {
+  ClockFields t = LocalFields(fileTime);
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour,
                 t.minute);
   return buffer;
 }
 
-std::string IsoTime(std::uint32_t dosTime) {
-  DosFields t = Unpack(dosTime);
+std::string IsoTime(std::uint32_t fileTime) {
+  ClockFields t;
+  if (!UtcFields(fileTime, &t)) return "";
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day,
                 t.hour, t.minute, t.second);
   return buffer;
 }
@@ -184,7 +236,7 @@ void AppendDecimal(std::string* out, std::uint64_t value, std::size_t width) {
 
 void AppendDisplayName(std::string* out, const std::string& entryName) {
   std::size_t at = out->size();
-  out->append(entryName);
+  out->append(entryName, BeginsAtRoot(entryName) ? 1 : 0);
   for (std::size_t i = at; i < out->size(); ++i) (*out)[i] = Normalised((*out)[i]);
 }
 

@@ -7,13 +7,20 @@
 
 namespace ormidal::host {
 
-// The plug-in separates folders with backslashes; the host shows and matches
-// names with forward slashes on every platform.
+// The plug-in separates folders with its platform's separator; the host
+// shows and matches names with forward slashes on every platform. One
+// leading separator stands for the archive's root (an entry in a folder
+// whose name the language file left empty) and is dropped: such an entry is
+// shown, matched and extracted at the top.
 std::string DisplayName(const std::string& entryName);
 
+// The name below the archive's root: without its one leading separator,
+// when it has exactly one. Two or more are left, for IsContainedName to refuse.
+std::string RootRelativeName(const std::string& entryName);
+
 // True when `entryName` stays inside the folder it is extracted to: not
-// empty, not absolute, no drive letter, no ".." component. Both slash kinds
-// count as separators.
+// empty, not absolute (beyond the one leading separator of the root), no
+// drive letter, no ".." component. Both slash kinds count as separators.
 bool IsContainedName(const std::string& entryName);
 
 // Shell-style matching of a whole name: * any run of characters (slashes
@@ -24,10 +31,12 @@ bool MatchesPattern(const std::string& pattern, const std::string& displayName);
 // The last folder component of a name, after either kind of slash.
 std::string FileTitle(const std::string& name);
 
-// "YYYY-MM-DD HH:MM" and ISO 8601 "YYYY-MM-DDTHH:MM:SS" of a packed DOS
-// date-time.
-std::string ListingTime(std::uint32_t dosTime);
-std::string IsoTime(std::uint32_t dosTime);
+// An entry's time as the plug-in gives it on this platform: on Windows a
+// packed DOS date-time on the local clock, elsewhere a Unix time (signed
+// 32-bit). ListingTime shows it on the local clock as "YYYY-MM-DD HH:MM";
+// IsoTime gives it in UTC as ISO 8601 "YYYY-MM-DDTHH:MM:SSZ".
+std::string ListingTime(std::uint32_t fileTime);
+std::string IsoTime(std::uint32_t fileTime);
 
 // A JSON string literal, quotes included. Names that are not valid UTF-8
 // are taken as Latin-1, so the output is always valid JSON.

@@ -60,7 +60,8 @@ const char kPackHelp[] =
     "Usage: ormidal pack TEXT DB\n"
     "\n"
     "Creates the new text database DB from the text file TEXT. An existing DB is\n"
-    "never replaced.\n";
+    "never replaced. A database holds one text: given several, the plug-in\n"
+    "creates nothing.\n";
 
 struct Invocation {
   std::string command;
@@ -164,7 +165,7 @@ std::string CheckArguments(const Invocation& call) {
   }
   std::size_t count = call.operands.size();
   if (call.command == "pack") {
-    return count == 2 ? "" : "pack needs a text file and a database name";
+    return count >= 2 ? "" : "pack needs a text file and a database name";
   }
   if (count == 0) return call.command + " needs a database";
   if (call.command != "extract" && count > 1) return "too many arguments for " + call.command;
@@ -179,10 +180,13 @@ int Run(const Invocation& call) {
     return kExitFailed;
   }
   const PluginExports& plugin = loader.Exports();
-  const std::string& database = call.command == "pack" ? call.operands[1] : call.operands[0];
+  const std::string& database = call.command == "pack" ? call.operands.back() : call.operands[0];
   if (call.command == "list") return ListCommand(plugin, database, call.json);
   if (call.command == "convert") return ConvertCommand(plugin, database, call.output);
-  if (call.command == "pack") return PackCommand(plugin, call.operands[0], database);
+  if (call.command == "pack") {
+    std::vector<std::string> texts(call.operands.begin(), call.operands.end() - 1);
+    return PackCommand(plugin, texts, database);
+  }
   ExtractOptions options = call.extract;
   options.patterns.assign(call.operands.begin() + 1, call.operands.end());
   return ExtractCommand(plugin, database, options);

@@ -72,7 +72,7 @@ TEST(OpenDatabase, ReadsHeaderAndRecordList) {
   EXPECT_EQ(state.recordOffsets[2], 78u + 24u + 5u);
   EXPECT_EQ(state.recordOffsets[3], 0u);
   EXPECT_EQ(state.fileSize, 78u + 24u + 5u);
-  EXPECT_EQ(state.entryTime, (1u << 21) | (1u << 16));
+  EXPECT_EQ(CalendarToDosTime(state.entryTime), (1u << 21) | (1u << 16));
 }
 
 TEST(OpenDatabase, KindTableIsCaseSensitiveAndNeedsBothCodes) {

@@ -38,9 +38,9 @@ class Extraction : public ::testing::Test {
   }
   // Lists entries until `position` (-2, -1 or a record) was the last one listed.
   void ListUpTo(std::int32_t position) {
-    EntryHeader header;
+    ListedEntry entry;
     while (!(state->entryListed && state->listedEntry == position)) {
-      ASSERT_EQ(ReadNextEntry(state.get(), "", &header), kResultOk);
+      ASSERT_EQ(ReadNextEntry(state.get(), "", &entry), kResultOk);
     }
   }
   int Extract(const std::string& dest) {
@@ -216,7 +216,7 @@ TEST_F(Extraction, AllOf65535Records) {
   std::string byName = dir.File("65534");
   EXPECT_EQ(Extract(byName), kResultOk);
   EXPECT_EQ(ReadFileBytes(byName), ToBytes("last"));
-  EntryHeader header;
+  ListedEntry entry;
   std::string dest = dir.File("record");
   std::size_t extracted = 0;
 #if defined(_WIN32)
@@ -227,7 +227,7 @@ TEST_F(Extraction, AllOf65535Records) {
   constexpr std::int32_t kStride = 1;
 #endif
   std::size_t listed = 0;
-  while (ReadNextEntry(state.get(), "", &header) == kResultOk) {
+  while (ReadNextEntry(state.get(), "", &entry) == kResultOk) {
     if (state->listedEntry < 0) continue;
     ++listed;
     if (state->listedEntry % kStride != 0 && state->listedEntry != 65534) continue;

@@ -20,7 +20,7 @@ using testing::TempDir;
 struct Entry {
   std::string name;
   std::uint32_t size;
-  std::uint32_t time;
+  std::uint32_t time;  // packed, to compare at a glance
 };
 
 std::string InFolder(const std::string& folder, const std::string& name) {
@@ -38,10 +38,9 @@ class Listing : public ::testing::Test {
   // Every entry up to the end of the listing.
   std::vector<Entry> ListAll() {
     std::vector<Entry> entries;
-    EntryHeader header;
-    while (ReadNextEntry(state.get(), languageFile.c_str(), &header) == kResultOk) {
-      EXPECT_EQ(header.packedSize, header.unpackedSize);
-      entries.push_back({header.fileName, header.packedSize, header.fileTime});
+    ListedEntry entry;
+    while (ReadNextEntry(state.get(), languageFile.c_str(), &entry) == kResultOk) {
+      entries.push_back({entry.name, entry.size, CalendarToDosTime(entry.time)});
       if (entries.size() > kMaxRecords + 2) break;
     }
     return entries;
@@ -69,35 +68,26 @@ TEST_F(Listing, RecognisedDatabaseListsConvertedRawThenRecords) {
   std::vector<std::uint32_t> sizes = {all, all, 2, 3, 0};
   for (std::size_t i = 0; i < entries.size(); ++i) {
     EXPECT_EQ(entries[i].size, sizes[i]) << entries[i].name;
-    EXPECT_EQ(entries[i].time, state->entryTime) << entries[i].name;
+    EXPECT_EQ(entries[i].time, CalendarToDosTime(state->entryTime)) << entries[i].name;
   }
-  EXPECT_NE(state->entryTime, 0u);
+  EXPECT_NE(CalendarToDosTime(state->entryTime), 0u);
 
-  // Past the end the header is left as it was, every time.
-  EntryHeader header;
-  std::memset(&header, 0x5A, sizeof header);
-  EntryHeader untouched = header;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
-  EXPECT_EQ(0, std::memcmp(&header, &untouched, sizeof header));
+  // Past the end the entry is left as it was, every time.
+  ListedEntry entry;
+  std::memset(static_cast<void*>(&entry), 0x5A, sizeof entry);
+  ListedEntry untouched = entry;
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
+  EXPECT_EQ(0, std::memcmp(&entry, &untouched, sizeof entry));
 }
 
-TEST_F(Listing, EveryByteOutsideNameSizesAndTimeIsZero) {
+TEST_F(Listing, TheNameIsZeroFilledToTheEnd) {
   Open(DatabaseBuilder().Name("z").AddRecord("abc"));
-  EntryHeader header;
-  std::memset(&header, 0x5A, sizeof header);
-  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultOk);
-  std::size_t nameLength = std::strlen(header.fileName);
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&header);
-  for (std::size_t i = 0; i < sizeof header; ++i) {
-    bool inName =
-        i >= offsetof(EntryHeader, fileName) && i < offsetof(EntryHeader, fileName) + nameLength;
-    bool inSizes = i >= offsetof(EntryHeader, packedSize) && i < offsetof(EntryHeader, hostOs);
-    bool inTime = i >= offsetof(EntryHeader, fileTime) && i < offsetof(EntryHeader, fileTime) + 4;
-    if (!inName && !inSizes && !inTime) {
-      EXPECT_EQ(bytes[i], 0) << "byte " << i;
-    }
-  }
+  ListedEntry entry;
+  std::memset(static_cast<void*>(&entry), 0x5A, sizeof entry);
+  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultOk);
+  std::size_t length = std::strlen(entry.name);
+  for (std::size_t i = length; i < sizeof entry.name; ++i) EXPECT_EQ(entry.name[i], 0) << i;
 }
 
 TEST_F(Listing, UnrecognisedAndPhotoDatabases) {
@@ -176,10 +166,10 @@ TEST_F(Listing, AClosedDatabaseListsNothing) {
   Open(DatabaseBuilder().Name("gone").AddRecord("x"));
   ListAll();
   ClearArchiveState(state.get());  // the cursor stays where it was
-  EntryHeader header;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
+  ListedEntry entry;
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
   state->listPosition = -1;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
 }
 
 class LanguageFile : public Listing {
@@ -212,13 +202,14 @@ TEST_F(LanguageFile, MissingFileSectionOrKeyGivesTheDefaults) {
   EXPECT_EQ(ListAll().at(2).name, InFolder("Records", "00000"));
 }
 
-// An empty folder name would make every record's name begin with a
-// separator: an absolute path that hosts refuse. An empty value is taken as
-// untranslated instead.
-TEST_F(LanguageFile, EmptyValueGivesTheDefault) {
-  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\nConverted=  \n"), Names("Records", "Converted"));
+// An empty value is a folder name of its own, not a missing one: the
+// entries then begin with a separator, the archive's root to a host.
+TEST_F(LanguageFile, EmptyValueGivesAnEmptyFolderName) {
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\nConverted=  \n"), Names("", ""));
   EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=\"\"\nConverted=Umgewandelt\n"),
-            Names("Records", "Umgewandelt"));
+            Names("", "Umgewandelt"));
+  Open(DatabaseBuilder().Name("b").AddRecord("x"));
+  EXPECT_EQ(ListAll().at(2).name, std::string(1, platform::kSeparator) + "00000");
 }
 
 TEST_F(LanguageFile, LongValuesAreCutTo62Characters) {
@@ -242,13 +233,13 @@ TEST_F(LanguageFile, QuotesCommentsCaseAndBlanks) {
 TEST_F(LanguageFile, IsReadOncePerOpen) {
   testing::WriteFileBytes(languageFile, testing::ToBytes("[ORMIDAL]\nRecords=First\n"));
   Open(DatabaseBuilder().Name("b").AddRecord("x").AddRecord("y"));
-  EntryHeader header;
+  ListedEntry entry;
   for (int i = 0; i < 3; ++i)
-    ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), 0);
-  EXPECT_EQ(std::string(header.fileName), InFolder("First", "00000"));
+    ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), 0);
+  EXPECT_EQ(std::string(entry.name), InFolder("First", "00000"));
   testing::WriteFileBytes(languageFile, testing::ToBytes("[ORMIDAL]\nRecords=Second\n"));
-  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &header), 0);
-  EXPECT_EQ(std::string(header.fileName), InFolder("First", "00001"));
+  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), 0);
+  EXPECT_EQ(std::string(entry.name), InFolder("First", "00001"));
   // The next open reads the file again.
   Open(DatabaseBuilder().Name("b").AddRecord("x"));
   EXPECT_EQ(ListAll().at(2).name, InFolder("Second", "00000"));

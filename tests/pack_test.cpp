@@ -25,6 +25,12 @@
 namespace ormidal::testing {
 namespace {
 
+// The host's list of names: each zero-terminated, then an empty one.
+std::string NameList(std::string name) {
+  name.push_back('\0');
+  return name;
+}
+
 Bytes Repeat(unsigned char byte, std::size_t count) { return Bytes(count, byte); }
 
 Bytes KeptByRule(const Bytes& bytes) {
@@ -53,7 +59,7 @@ class Packer : public ::testing::Test {
   // Writes `text` as dir/`name` and packs it into Target().
   int Pack(const Bytes& text, const std::string& name = "notes.txt") {
     WriteFileBytes(dir.File(name), text);
-    return PackTextFile(Target().c_str(), Folder().c_str(), name.c_str());
+    return PackTextFile(Target().c_str(), Folder().c_str(), NameList(name).c_str());
   }
 
   Bytes Packed() const { return ReadFileBytes(Target()); }
@@ -165,11 +171,13 @@ TEST_F(Packer, AnExistingTargetIsLeftUntouched) {
   EXPECT_EQ(Pack(ToBytes("text")), kResultTargetExists);
   EXPECT_EQ(Packed(), before);
   // The test comes first: even a missing source gives 24.
-  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "missing.txt"), kResultTargetExists);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("missing.txt").c_str()),
+            kResultTargetExists);
   // A folder in the way counts as existing too.
   std::string folder = dir.File("folder.pdb");
   std::filesystem::create_directory(folder);
-  EXPECT_EQ(PackTextFile(folder.c_str(), Folder().c_str(), "notes.txt"), kResultTargetExists);
+  EXPECT_EQ(PackTextFile(folder.c_str(), Folder().c_str(), NameList("notes.txt").c_str()),
+            kResultTargetExists);
 }
 
 // The exclusive creation is what keeps a file that appears after the
@@ -185,14 +193,36 @@ TEST_F(Packer, CreationNeverReplacesAFileThatAppearedMeanwhile) {
   EXPECT_EQ(Packed(), before);
 }
 
+// A document holds one text: a second name is refused before anything is
+// looked at or created, an existing target included.
+TEST_F(Packer, SeveralSourcesAreRefusedWithoutCreatingAnything) {
+  WriteFileBytes(dir.File("a.txt"), ToBytes("first"));
+  WriteFileBytes(dir.File("b.txt"), ToBytes("second"));
+  const std::string lists[] = {std::string("a.txt\0b.txt\0", 13),
+                               std::string("a.txt\0missing.txt\0", 19),
+                               std::string("a.txt\0b.txt\0a.txt\0", 19)};
+  for (const std::string& list : lists) {
+    EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), list.c_str()), kResultTooManyFiles);
+    EXPECT_FALSE(FileExists(Target()));
+  }
+  Bytes before = ToBytes("not a database");
+  WriteFileBytes(Target(), before);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), lists[0].c_str()),
+            kResultTooManyFiles);
+  EXPECT_EQ(Packed(), before);
+}
+
 TEST_F(Packer, ASourceThatCannotBeOpenedCreatesNothing) {
-  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "missing.txt"), kResultCannotOpen);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("missing.txt").c_str()),
+            kResultCannotOpen);
   EXPECT_FALSE(FileExists(Target()));
   std::filesystem::create_directory(dir.File("folder"));
-  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "folder"), kResultCannotOpen);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("folder").c_str()),
+            kResultCannotOpen);
   EXPECT_FALSE(FileExists(Target()));
   // No separator is added: the folder alone plus an empty name is a folder.
-  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), ""), kResultCannotOpen);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("").c_str()),
+            kResultCannotOpen);
   EXPECT_FALSE(FileExists(Target()));
 }
 
@@ -218,9 +248,9 @@ TEST_F(Packer, AJoinedPathOverTheLimitIsRefusedNotCut) {
   std::string folder = limit.substr(0, split);
   std::string name = limit.substr(split);
   // At the limit the joined path opens; one character more names another file.
-  ASSERT_EQ(PackTextFile(Target().c_str(), folder.c_str(), name.c_str()), kResultOk);
+  ASSERT_EQ(PackTextFile(Target().c_str(), folder.c_str(), NameList(name).c_str()), kResultOk);
   std::remove(Target().c_str());
-  EXPECT_EQ(PackTextFile(Target().c_str(), folder.c_str(), (name + "x").c_str()),
+  EXPECT_EQ(PackTextFile(Target().c_str(), folder.c_str(), NameList(name + "x").c_str()),
             kResultCannotOpen);
   EXPECT_FALSE(FileExists(Target()));
 }
@@ -228,7 +258,8 @@ TEST_F(Packer, AJoinedPathOverTheLimitIsRefusedNotCut) {
 TEST_F(Packer, ACreationFailureGives16) {
   WriteFileBytes(dir.File("notes.txt"), ToBytes("text"));
   std::string target = dir.File("no-such-folder") + platform::kSeparator + "packed.pdb";
-  EXPECT_EQ(PackTextFile(target.c_str(), Folder().c_str(), "notes.txt"), kResultCannotCreate);
+  EXPECT_EQ(PackTextFile(target.c_str(), Folder().c_str(), NameList("notes.txt").c_str()),
+            kResultCannotCreate);
   EXPECT_FALSE(FileExists(target));
 }
 
@@ -255,7 +286,8 @@ TEST_F(Packer, ASourceThatChangedSinceItWasCountedLeavesNothing) {
 #if defined(__linux__)
 TEST_F(Packer, AReadFailureGives18AndCreatesNothing) {
   // A regular file whose reading fails: the process memory at address 0.
-  EXPECT_EQ(PackTextFile(Target().c_str(), "/proc/self/", "mem"), kResultReadError);
+  EXPECT_EQ(PackTextFile(Target().c_str(), "/proc/self/", NameList("mem").c_str()),
+            kResultReadError);
   EXPECT_FALSE(FileExists(Target()));
 }
 #endif
@@ -269,7 +301,8 @@ TEST_F(Packer, TooLongATextIsRefusedBeforeAnythingIsWritten) {
     for (; left >= block.size(); left -= block.size()) out.write(block.data(), block.size());
     out.write(block.data(), static_cast<std::streamsize>(left));
   }
-  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "long.txt"), kResultTooManyFiles);
+  EXPECT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("long.txt").c_str()),
+            kResultTooManyFiles);
   EXPECT_FALSE(FileExists(Target()));
 
   // One kept byte less is the longest text the record count can describe.
@@ -278,7 +311,8 @@ TEST_F(Packer, TooLongATextIsRefusedBeforeAnythingIsWritten) {
     out.seekp(static_cast<std::streamoff>(kPackedTextLimit - 1));
     out.put('\r');
   }
-  ASSERT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), "long.txt"), kResultOk);
+  ASSERT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("long.txt").c_str()),
+            kResultOk);
   std::remove(path.c_str());
   std::ifstream in(Target(), std::ios::binary);
   Bytes head(78 + 8 * 65535 + 16);
@@ -366,7 +400,7 @@ int PackUnderFileSizeLimit(const std::string& target, const std::string& folder,
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit cap = {limit, limit};
     if (setrlimit(RLIMIT_FSIZE, &cap) != 0) _exit(100);
-    _exit(PackTextFile(target.c_str(), folder.c_str(), name.c_str()));
+    _exit(PackTextFile(target.c_str(), folder.c_str(), NameList(name).c_str()));
   }
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;

@@ -27,7 +27,7 @@ void TakeHeaderFields(const unsigned char* header, ArchiveState* state) {
   std::memcpy(state->creatorCode, header + DatabaseHeader::kCreatorOffset, kCodeSize);
   state->creatorCode[kCodeSize] = '\0';
   state->entryTime =
-      DatabaseTimeToDosTime(ReadBigEndian32(header + DatabaseHeader::kCreationTimeOffset));
+      DatabaseTimeToCalendar(ReadBigEndian32(header + DatabaseHeader::kCreationTimeOffset));
 }
 
 // Reads the record list in pieces, so no buffer grows with the record count.

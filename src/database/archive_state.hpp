@@ -1,9 +1,10 @@
-// The one open database: what OpenArchive reads once and every later call
-// works from.
+// One open database: what OpenArchive reads once and every later call on its
+// handle works from. Each open database has a state of its own.
 #pragma once
 
 #include <cstdint>
 
+#include "database/dos_time.hpp"
 #include "database/kinds.hpp"
 #include "database/layout.hpp"
 #include "platform/platform.hpp"
@@ -24,7 +25,7 @@ struct ArchiveState {
   std::uint16_t recordCount;
   std::uint32_t recordOffsets[kMaxRecords];
   std::uint32_t fileSize;
-  std::uint32_t entryTime;
+  CalendarTime entryTime;  // the creation time, as every entry carries it
 
   // The listing's view of the database, kept for the whole open.
   bool folderNamesRead;

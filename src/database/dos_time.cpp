@@ -31,21 +31,32 @@ CivilDate CivilFromDays(std::int64_t days) {
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
-std::uint32_t DatabaseTimeToDosTime(std::uint32_t seconds) {
+CalendarTime DatabaseTimeToCalendar(std::uint32_t seconds) {
   std::int64_t sinceEpoch = seconds;
   std::int64_t epochDays = 0;
   if ((seconds & 0x80000000u) != 0) epochDays = -kDaysFrom1904To1970;
   std::int64_t days = sinceEpoch / kSecondsPerDay + epochDays;
   std::int64_t secondsOfDay = sinceEpoch % kSecondsPerDay;
-
   CivilDate date = CivilFromDays(days);
-  int year = date.year < 1980 ? 1980 : date.year;
-  std::uint32_t hour = static_cast<std::uint32_t>(secondsOfDay / 3600);
-  std::uint32_t minute = static_cast<std::uint32_t>(secondsOfDay % 3600 / 60);
-  std::uint32_t second = static_cast<std::uint32_t>(secondsOfDay % 60);
+  return {date.year,
+          date.month,
+          date.day,
+          static_cast<int>(secondsOfDay / 3600),
+          static_cast<int>(secondsOfDay % 3600 / 60),
+          static_cast<int>(secondsOfDay % 60)};
+}
+
+std::uint32_t CalendarToDosTime(const CalendarTime& time) {
+  int year = time.year < 1980 ? 1980 : time.year;
   return (static_cast<std::uint32_t>((year - 1980) % 128) << 25) |
-         (static_cast<std::uint32_t>(date.month) << 21) |
-         (static_cast<std::uint32_t>(date.day) << 16) | (hour << 11) | (minute << 5) | (second / 2);
+         (static_cast<std::uint32_t>(time.month) << 21) |
+         (static_cast<std::uint32_t>(time.day) << 16) |
+         (static_cast<std::uint32_t>(time.hour) << 11) |
+         (static_cast<std::uint32_t>(time.minute) << 5) | static_cast<std::uint32_t>(time.second / 2);
+}
+
+std::uint32_t DatabaseTimeToDosTime(std::uint32_t seconds) {
+  return CalendarToDosTime(DatabaseTimeToCalendar(seconds));
 }
 
 CalendarTime DosTimeToCalendar(std::uint32_t dosTime) {

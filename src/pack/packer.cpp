@@ -167,6 +167,13 @@ bool CountKept(platform::File source, unsigned char* buffer, std::uint64_t* kept
   return true;
 }
 
+// The list holds zero-terminated names and ends with an empty one: a
+// second name follows when the first one's terminator is not the end.
+bool NamesSeveralFiles(const char* addList) {
+  if (addList == nullptr || addList[0] == '\0') return false;
+  return addList[std::strlen(addList) + 1] != '\0';
+}
+
 int WritePacked(const char* packedFile, const char* name, platform::File source,
                 std::uint32_t textLength, unsigned char* buffer) {
   if (textLength >= kPackedTextLimit) return kResultTooManyFiles;
@@ -201,6 +208,7 @@ int WritePackedDatabase(const char* packedFile, const char* name, platform::File
 
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList) {
   if (packedFile == nullptr) return kResultCannotCreate;
+  if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
   if (platform::PathExists(packedFile)) return kResultTargetExists;
   const char* name = addList != nullptr ? addList : "";
   char path[platform::kPathBufferSize];

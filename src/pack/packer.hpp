@@ -11,8 +11,10 @@ namespace ormidal {
 // count (len / 4096 + 2, with record 0) fits 16 bits only below this length.
 inline constexpr std::uint64_t kPackedTextLimit = 65534ull * 4096;
 
-// Creates `packedFile` from the file `sourcePath` + the first name of
-// `addList`. Returns kResultOk, kResultTargetExists (nothing is touched),
+// Creates `packedFile` from the file `sourcePath` + the one name of `addList`
+// (zero-terminated names, then an empty one). A document holds one text:
+// with more than one name, nothing is created and the result is
+// kResultTooManyFiles. Returns kResultOk, kResultTargetExists (nothing is touched),
 // kResultCannotOpen, kResultReadError, kResultTooManyFiles, kResultNoMemory
 // (nothing is created), kResultCannotCreate or kResultWriteError (nothing is
 // left).

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 
 #include "platform/platform.hpp"
@@ -170,6 +171,27 @@ std::size_t ReadProfileString(const char* section, const char* key, const char* 
   Close(&file);
   if (lookup.Found()) return StoreProfileAnswer(lookup.Value(), lookup.ValueLength(), buffer, size);
   return StoreProfileAnswer(fallback, std::strlen(fallback), buffer, size);
+}
+
+bool LocalTimeToUnixTime(int year, int month, int day, int hour, int minute, int second,
+                         std::int64_t* unixTime) {
+  std::tm fields{};
+  fields.tm_year = year - 1900;
+  fields.tm_mon = month - 1;
+  fields.tm_mday = day;
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  fields.tm_isdst = -1;  // whether summer time applies is the zone's to say
+  std::time_t value = std::mktime(&fields);
+  // -1 is also one second before 1970 in a zone at UTC; the fields tell.
+  if (value == static_cast<std::time_t>(-1) &&
+      !(fields.tm_year == 69 && fields.tm_mon == 11 && fields.tm_mday == 31 &&
+        fields.tm_hour == 23 && fields.tm_min == 59 && fields.tm_sec == 59)) {
+    return false;
+  }
+  *unixTime = static_cast<std::int64_t>(value);
+  return true;
 }
 
 }  // namespace ormidal::platform

@@ -63,4 +63,12 @@ void UserLanguage(char language[3]);
 std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
                               char* buffer, std::size_t size, const char* path);
 
+#if !defined(_WIN32)
+// Seconds since 1970 (UTC) of a date and time on the machine's local clock,
+// as the time zone rules in force then give them. False when the C library
+// cannot place it.
+bool LocalTimeToUnixTime(int year, int month, int day, int hour, int minute, int second,
+                         std::int64_t* unixTime);
+#endif
+
 }  // namespace ormidal::platform

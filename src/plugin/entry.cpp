@@ -5,9 +5,15 @@
 
 #if defined(_WIN32)
 
-extern "C" int ORMIDAL_CALL DllMain(void* moduleHandle, unsigned long, void*) {
-  // Every notification rebuilds the same values; nothing here can throw.
-  ormidal::InitializeModule(moduleHandle);
+namespace {
+constexpr unsigned long kProcessAttach = 1;
+}
+
+extern "C" int ORMIDAL_CALL DllMain(void* moduleHandle, unsigned long reason, void*) {
+  // The values are set once, at load. Thread notifications come while other
+  // threads may be reading them, so they leave them alone. Nothing here can
+  // throw.
+  if (reason == kProcessAttach) ormidal::InitializeModule(moduleHandle);
   return 1;
 }
 

@@ -1,10 +1,11 @@
-// The eight functions the host calls. Each one guards the host from anything
-// that could escape the library; the work is done in the subsystems.
+// The functions the host calls. Each one guards the host from anything that
+// could escape the library; the work is done in the subsystems.
 #include <cstring>
 
-#include "convert/converters.hpp"
 #include "database/archive_state.hpp"
 #include "pack/packer.hpp"
+#include "plugin/archive_handles.hpp"
+#include "plugin/host_records.hpp"
 #include "plugin/interface.hpp"
 #include "plugin/module.hpp"
 #include "view/extraction.hpp"
@@ -19,46 +20,49 @@
 
 using namespace ormidal;
 
-namespace {
-
-void* Handle() { return Archive().archivePath; }
-
-}  // namespace
-
 ORMIDAL_EXPORT int ORMIDAL_CALL GetPackerCaps() { return kPackerCaps; }
 
 ORMIDAL_EXPORT void* ORMIDAL_CALL OpenArchive(OpenArchiveRequest* request) {
+  int result = kResultBadArchive;
+  void* handle = nullptr;
   try {
-    int result = OpenDatabase(request != nullptr ? request->archiveName : nullptr, &Archive());
-    if (request != nullptr) request->openResult = result;
-    return result == kResultOk ? Handle() : nullptr;
+    handle = OpenArchiveHandle(request != nullptr ? request->archiveName : nullptr, &result);
   } catch (...) {
-    ClearArchiveState(&Archive());
-    Archive().listPosition = 0;
-    if (request != nullptr) request->openResult = kResultBadArchive;
-    return nullptr;
+    handle = nullptr;
+    result = kResultBadArchive;
   }
+  if (request != nullptr) request->openResult = result;
+  return handle;
 }
 
-ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeader(void*, EntryHeader* header) {
+ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeader(void* handle, EntryHeader* header) {
   try {
-    if (header == nullptr) return kResultEndOfListing;
-    return ReadNextEntry(&Archive(), Module().languageFilePath, header);
+    ArchiveState* state = FindArchive(handle);
+    if (state == nullptr || header == nullptr) return kResultEndOfListing;
+    ListedEntry entry;
+    int result = ReadNextEntry(state, Module().languageFilePath, &entry);
+    if (result == kResultOk) FillEntryHeader(entry, header);
+    return result;
   } catch (...) {
     return kResultEndOfListing;
   }
 }
 
-ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFile(void*, int operation, char*, char* destName) {
+ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFile(void* handle, int operation, char*, char* destName) {
   try {
-    return ExtractEntry(Archive(), operation, destName);
+    ArchiveState* state = FindArchive(handle);
+    if (state == nullptr) return kResultBadArchive;
+    return ExtractEntry(*state, operation, destName);
   } catch (...) {
     return kResultWriteError;
   }
 }
 
-ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void*) {
-  ClearArchiveState(&Archive());
+ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void* handle) {
+  try {
+    CloseArchiveHandle(handle);
+  } catch (...) {
+  }
   return kResultOk;
 }
 

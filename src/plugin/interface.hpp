@@ -35,7 +35,10 @@ struct EntryHeader {
   std::int32_t hostOs;
   std::int32_t fileCrc;
   std::uint32_t fileTime;
-  char remainingHostFields[28];
+  std::int32_t unpackVersion;
+  std::int32_t method;
+  std::int32_t fileAttributes;
+  char remainingHostFields[16];
 };
 
 static_assert(sizeof(EntryHeader) == 572, "EntryHeader is a 572-byte host record");
@@ -43,6 +46,7 @@ static_assert(offsetof(EntryHeader, fileName) == 260);
 static_assert(offsetof(EntryHeader, packedSize) == 524);
 static_assert(offsetof(EntryHeader, unpackedSize) == 528);
 static_assert(offsetof(EntryHeader, fileTime) == 540);
+static_assert(offsetof(EntryHeader, fileAttributes) == 552);
 static_assert(offsetof(OpenArchiveRequest, archiveName) == 0);
 static_assert(offsetof(OpenArchiveRequest, openMode) == sizeof(void*));
 static_assert(offsetof(OpenArchiveRequest, openResult) == sizeof(void*) + 4);

@@ -10,11 +10,6 @@ ModuleValues& Module() {
   return values;
 }
 
-ArchiveState& Archive() {
-  static ArchiveState state;
-  return state;
-}
-
 bool BuildLanguageFilePath(const char* libraryPath, const char* language, char* out,
                            std::size_t size) {
   if (size == 0) return false;

@@ -1,10 +1,9 @@
-// The module-wide values: set when the library is loaded, kept until it is
-// unloaded, and the single open database.
+// The module-wide values: set when the library is loaded and only read
+// afterwards, so every thread may read them.
 #pragma once
 
 #include <cstddef>
 
-#include "database/archive_state.hpp"
 #include "platform/platform.hpp"
 
 namespace ormidal {
@@ -15,7 +14,6 @@ struct ModuleValues {
 };
 
 ModuleValues& Module();
-ArchiveState& Archive();
 
 // Builds "<folder of the library>lang<sep><language><sep>ormidal.ini". The
 // folder is the library path cut after its last separator, or after its

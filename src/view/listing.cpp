@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "database/extent.hpp"
+#include "database/result.hpp"
 #include "platform/platform.hpp"
 
 namespace ormidal {
@@ -13,18 +14,12 @@ constexpr char kLanguageSection[] = "ORMIDAL";
 constexpr char kRecordsKey[] = "Records";
 constexpr char kConvertedKey[] = "Converted";
 constexpr char kConvertedPrefix[] = "ORMIDAL_";
-constexpr std::size_t kEntryNameSize = sizeof(EntryHeader::fileName);
 
-// One folder name from the language file. A key present with an empty
-// value (or only blanks) gives the default too, as an untranslated entry
-// does: an empty name would put a separator first and make every entry in
-// that folder an absolute path, which hosts refuse or treat as the archive's
-// root.
+// One folder name from the language file; a missing key gives the default.
+// A key present with an empty value gives an empty name: the entries then
+// begin with a separator, which hosts take as the archive's root.
 void ReadFolderName(const char* key, char* buffer, std::size_t size, const char* path) {
-  if (platform::ReadProfileString(kLanguageSection, key, key, buffer, size, path) == 0 ||
-      buffer[0] == '\0') {
-    std::snprintf(buffer, size, "%s", key);
-  }
+  platform::ReadProfileString(kLanguageSection, key, key, buffer, size, path);
 }
 
 // The names stay for the whole open: a listing of 65535 records must not
@@ -67,13 +62,12 @@ void BuildRecordName(const ArchiveState& state, std::uint32_t index, char* name)
 
 }  // namespace
 
-int ReadNextEntry(ArchiveState* state, const char* languageFilePath, EntryHeader* header) {
+int ReadNextEntry(ArchiveState* state, const char* languageFilePath, ListedEntry* entry) {
   ReadFolderNamesOnce(state, languageFilePath);
   if (ListingIsOver(*state)) return kResultEndOfListing;
 
-  std::memset(header, 0, sizeof *header);
-  header->fileTime = state->entryTime;
-  char name[kEntryNameSize] = {};
+  char* name = entry->name;
+  std::memset(name, 0, kEntryNameSize);
   std::uint32_t size;
   std::int32_t position = state->listPosition;
   if (position < 0) {
@@ -90,10 +84,8 @@ int ReadNextEntry(ArchiveState* state, const char* languageFilePath, EntryHeader
     BuildRecordName(*state, index, name);
     size = RecordRange(*state, index).size;
   }
-  std::memcpy(header->fileName, name, sizeof header->fileName);
-  header->fileName[sizeof header->fileName - 1] = '\0';
-  header->packedSize = size;
-  header->unpackedSize = size;
+  entry->size = size;
+  entry->time = state->entryTime;
 
   state->entryListed = true;
   state->listedEntry = position;

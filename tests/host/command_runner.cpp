@@ -63,7 +63,9 @@ CommandResult RunOrmidal(const std::vector<std::string>& args, const std::string
   // cmd.exe drops the outermost pair of quotes of a line that starts with one.
   line = "\"" + line + "\"";
 #else
-  line = shellPrefix + line + " </dev/null";
+  // Times are read on the local clock: the machine's own zone must not
+  // change what a test sees, so every run is in UTC unless the prefix says.
+  line = "TZ=UTC0 " + shellPrefix + line + " </dev/null";
 #endif
   CommandResult result;
   result.exitCode = ExitCodeOf(std::system(line.c_str()));

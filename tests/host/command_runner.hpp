@@ -14,7 +14,8 @@ struct CommandResult {
 };
 
 // Runs the command in `workDir` (empty: the current folder). `shellPrefix`
-// goes before it in the POSIX shell, for resource limits.
+// goes before it in the POSIX shell, for resource limits and variables; the
+// time zone is UTC unless the prefix sets TZ.
 CommandResult RunOrmidal(const std::vector<std::string>& args, const std::string& workDir = "",
                          const std::string& shellPrefix = "");
 

@@ -16,7 +16,7 @@ namespace {
 
 // 4 January 2008, 12:00:00, counted from 1970 as desktop tools write it.
 constexpr std::uint32_t kCreationTime = 1199448000;
-const char kIsoCreationTime[] = "2008-01-04T12:00:00";
+const char kIsoCreationTime[] = "2008-01-04T12:00:00Z";
 
 std::string MakeBook(const TempDir& dir, const std::string& file = "book.pdb") {
   return DatabaseBuilder()
@@ -225,10 +225,10 @@ TEST(Command, ExtractDefaultsToTheCurrentFolder) {
 }
 
 #if !defined(_WIN32)
-// A language file whose values are empty keeps the default folder names, so
-// every entry still lands inside the destination instead of being refused
-// as an absolute name.
-TEST(Command, EmptyLanguageValuesKeepTheDefaultFolders) {
+// A language file whose values are empty puts the entries at the archive's
+// root: they are listed, matched and extracted at the top of the
+// destination.
+TEST(Command, EmptyLanguageValuesPutEntriesAtTheRoot) {
   TempDir dir;
   std::string cli = ORMIDAL_CLI_PATH;
   std::string library = dir.File("libormidal.so");
@@ -236,13 +236,36 @@ TEST(Command, EmptyLanguageValuesKeepTheDefaultFolders) {
   std::filesystem::create_directories(dir.File("lang/de"));
   WriteFileBytes(dir.File("lang/de/ormidal.ini"), ToBytes("[ORMIDAL]\nRecords=\nConverted=\n"));
   std::string book = MakeBook(dir);
+  const std::string german = "LC_ALL=de_DE.UTF-8 ";
+
+  CommandResult listed = RunOrmidal({"--plugin", library, "list", book}, "", german);
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_NE(listed.out.find("  ORMIDAL_book.txt\n"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("  00001\n"), std::string::npos) << listed.out;
+
   std::string out = dir.File("out");
-  CommandResult result =
-      RunOrmidal({"--plugin", library, "extract", book, "-d", out}, "", "LC_ALL=de_DE.UTF-8 ");
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_TRUE(FileExists(out + "/Converted/ORMIDAL_book.txt"));
-  EXPECT_TRUE(FileExists(out + "/Records/00001"));
-  EXPECT_EQ(ReadText(out + "/Records/00001"), "Hello\nworld");
+  CommandResult one =
+      RunOrmidal({"--plugin", library, "extract", book, "0000[1]", "-d", out}, "", german);
+  EXPECT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_EQ(ReadText(out + "/00001"), "Hello\nworld");
+  EXPECT_FALSE(FileExists(out + "/00000"));
+
+  CommandResult all =
+      RunOrmidal({"--plugin", library, "extract", book, "-d", out, "--force"}, "", german);
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(ReadText(out + "/ORMIDAL_book.txt"), "Hello\r\nworld!\r\n");
+  EXPECT_EQ(ReadText(out + "/00002"), "!\n");
+}
+
+// The listing shows the local clock; JSON gives the same moment in UTC.
+TEST(Command, TimesAreLocalInTheListingAndUtcInJson) {
+  TempDir dir;
+  std::string book = MakeBook(dir);
+  const std::string threeHoursEast = "TZ=UTC-3 ";
+  CommandResult listed = RunOrmidal({"list", book}, "", threeHoursEast);
+  EXPECT_NE(listed.out.find("2008-01-04 12:00  book.TEXt"), std::string::npos) << listed.out;
+  CommandResult json = RunOrmidal({"list", book, "--json"}, "", threeHoursEast);
+  EXPECT_NE(json.out.find("\"time\": \"2008-01-04T09:00:00Z\""), std::string::npos) << json.out;
 }
 #endif
 

@@ -5,21 +5,38 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
 
 namespace ormidal::host {
 namespace {
 
+// One leading separator is the archive's root, so "/etc/passwd" is the
+// entry etc/passwd under the destination, not the system's file.
 TEST(EntryNames, NamesThatStayInsideTheFolderAreAccepted) {
-  for (const char* name : {"book.TEXt", "Records\\00001", "Converted/ORMIDAL_book.txt", "a..b",
-                           "...", "a/./b", "1:", "a/12:c"})
+  for (const char* name :
+       {"book.TEXt", "Records\\00001", "Converted/ORMIDAL_book.txt", "a..b", "...", "a/./b",
+        "1:", "a/12:c", "\\00001", "/ORMIDAL_b.txt", "/etc/passwd"})
     EXPECT_TRUE(IsContainedName(name)) << name;
 }
 
 TEST(EntryNames, NamesThatWouldEscapeAreRefused) {
-  for (const char* name : {"", "/etc/passwd", "\\00001", "..", "../x", "a/../b", "a\\..\\b",
-                           "Records\\..", "C:x", "x:y", "c:\\x", "Z:", "a\\C:\\x", "a/d:b"})
+  for (const char* name :
+       {"",     "/",     "\\",     "//x",    "\\\\server\\share", "\\/x",        "..",
+        "../x", "/../x", "\\..",   "a/../b", "a\\..\\b",          "Records\\..", "C:x",
+        "x:y",  "c:\\x", "/c:\\x", "Z:",     "a\\C:\\x",          "a/d:b"})
     EXPECT_FALSE(IsContainedName(name)) << name;
+}
+
+TEST(EntryNames, OneLeadingSeparatorIsTheRoot) {
+  EXPECT_EQ(RootRelativeName("\\00001"), "00001");
+  EXPECT_EQ(RootRelativeName("/a/b"), "a/b");
+  EXPECT_EQ(RootRelativeName("//a"), "//a");
+  EXPECT_EQ(RootRelativeName("/"), "/");
+  EXPECT_EQ(DisplayName("\\ORMIDAL_b.txt"), "ORMIDAL_b.txt");
+  EXPECT_EQ(DisplayName("\\\\x"), "//x");
+  EXPECT_TRUE(MatchesPattern("0000?", DisplayName("\\00001")));
 }
 
 TEST(EntryNames, ShellPatternsMatchWholeNames) {
@@ -46,12 +63,36 @@ TEST(EntryNames, DisplayUsesForwardSlashesAndTitlesAreTheLastPart) {
   EXPECT_EQ(FileTitle("book.TEXt"), "book.TEXt");
 }
 
+#if defined(_WIN32)
 TEST(EntryNames, TimesComeFromThePackedDosForm) {
   // 2008-01-04 12:34:56: year 28, month 1, day 4; 12 h, 34 min, 28 two-second steps.
   std::uint32_t dos = (28u << 25) | (1u << 21) | (4u << 16) | (12u << 11) | (34u << 5) | 28u;
-  EXPECT_EQ(IsoTime(dos), "2008-01-04T12:34:56");
   EXPECT_EQ(ListingTime(dos), "2008-01-04 12:34");
+  std::string iso = IsoTime(dos);
+  EXPECT_EQ(iso.size(), 20u) << iso;
+  EXPECT_EQ(iso.back(), 'Z') << iso;
 }
+#else
+// Unix times, shown on the local clock and in UTC; the sign counts.
+TEST(EntryNames, TimesComeFromUnixTimes) {
+  const char* saved = std::getenv("TZ");
+  std::string restore = saved != nullptr ? saved : "";
+  setenv("TZ", "UTC-3", 1);
+  tzset();
+  std::uint32_t noon = 1199448000;  // 2008-01-04T12:00:00Z
+  EXPECT_EQ(ListingTime(noon), "2008-01-04 15:00");
+  EXPECT_EQ(IsoTime(noon), "2008-01-04T12:00:00Z");
+  EXPECT_EQ(IsoTime(0xFFFFFFFFu), "1969-12-31T23:59:59Z");
+  EXPECT_EQ(IsoTime(0x7FFFFFFFu), "2038-01-19T03:14:07Z");
+  EXPECT_EQ(IsoTime(0x80000000u), "1901-12-13T20:45:52Z");
+  if (saved != nullptr) {
+    setenv("TZ", restore.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+#endif
 
 TEST(EntryNames, JsonStringsAreAlwaysValid) {
   EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");

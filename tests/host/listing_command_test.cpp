@@ -102,7 +102,7 @@ TEST(ListingCommand, TheLargestJsonListingHasEveryEntryOnce) {
     char expected[128];
     std::snprintf(expected, sizeof expected,
                   "  {\"name\": \"Records/%05llu\", \"size\": %llu, \"time\": "
-                  "\"2008-01-04T12:00:00\"}%s",
+                  "\"2008-01-04T12:00:00Z\"}%s",
                   static_cast<unsigned long long>(i),
                   static_cast<unsigned long long>(RecordSize(i)), i + 1 < kRecords ? "," : "");
     if (lines[3 + i] != expected) {

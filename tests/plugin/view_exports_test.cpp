@@ -182,15 +182,15 @@ TEST(ViewExports, LanguageFileBesideTheLibraryRenamesTheFolders) {
   EXPECT_EQ(entries[2].name, std::string("Fiches") + kSeparator + "00000");
 }
 
-// An empty value is taken as untranslated: the folder keeps its default
-// name, so no entry name begins with a separator.
-TEST(ViewExports, EmptyValuesInTheLanguageFileKeepTheDefaultNames) {
+// An empty value is an empty folder name: the entries in it begin with a
+// separator, which hosts take as the archive's root.
+TEST(ViewExports, EmptyValuesInTheLanguageFileGiveEmptyFolderNames) {
   ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
   std::vector<Listed> entries = ListWithLanguageFile("[ORMIDAL]\r\nRecords=\r\nConverted=  \r\n");
   ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].name, std::string("Converted") + kSeparator + "ORMIDAL_b.txt");
+  EXPECT_EQ(entries[0].name, std::string(1, kSeparator) + "ORMIDAL_b.txt");
   EXPECT_EQ(entries[1].name, "b.TEXt");
-  EXPECT_EQ(entries[2].name, std::string("Records") + kSeparator + "00000");
+  EXPECT_EQ(entries[2].name, std::string(1, kSeparator) + "00000");
 }
 
 #if !defined(_WIN32)

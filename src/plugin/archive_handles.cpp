@@ -1,0 +1,123 @@
+#include "plugin/archive_handles.hpp"
+
+#include <cstdint>
+#include <mutex>
+#include <new>
+
+#include "database/result.hpp"
+
+namespace ormidal {
+namespace {
+
+// A handle packs the slot's number plus one (never zero, so never null) in
+// its low bits and the slot's generation above them. Closing a slot moves
+// its generation on, so an old handle to a reused slot no longer matches.
+constexpr unsigned kSlotBits = 11;
+constexpr std::uint32_t kSlotMask = (1u << kSlotBits) - 1;
+constexpr std::uint32_t kGenerationMask = 0xFFFFFFFFu >> kSlotBits;
+static_assert(kMaxOpenArchives < (1u << kSlotBits));
+
+struct Slot {
+  ArchiveState* state = nullptr;
+  std::uint32_t generation = 0;
+};
+
+// Only the table of slots is shared; every state belongs to its handle.
+class HandleTable {
+ public:
+  ~HandleTable() {
+    for (Slot& slot : slots_) delete slot.state;
+  }
+
+  void* Add(ArchiveState* state) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (unsigned tried = 0; tried < kMaxOpenArchives; ++tried) {
+      unsigned index = (next_ + tried) % kMaxOpenArchives;
+      if (slots_[index].state != nullptr) continue;
+      slots_[index].state = state;
+      // Slots are taken in turn, so a handle just closed is not given out
+      // again at once.
+      next_ = (index + 1) % kMaxOpenArchives;
+      return Encode(index, slots_[index].generation);
+    }
+    return nullptr;
+  }
+
+  ArchiveState* Find(void* handle) {
+    unsigned index;
+    if (!Decode(handle, &index)) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Matches(handle, index) ? slots_[index].state : nullptr;
+  }
+
+  ArchiveState* Remove(void* handle) {
+    unsigned index;
+    if (!Decode(handle, &index)) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!Matches(handle, index)) return nullptr;
+    ArchiveState* state = slots_[index].state;
+    slots_[index].state = nullptr;
+    slots_[index].generation = (slots_[index].generation + 1) & kGenerationMask;
+    return state;
+  }
+
+ private:
+  static void* Encode(unsigned index, std::uint32_t generation) {
+    std::uintptr_t value = (static_cast<std::uintptr_t>(generation) << kSlotBits) | (index + 1);
+    return reinterpret_cast<void*>(value);
+  }
+
+  static bool Decode(void* handle, unsigned* index) {
+    std::uintptr_t value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value > 0xFFFFFFFFu) return false;
+    std::uint32_t slot = static_cast<std::uint32_t>(value) & kSlotMask;
+    if (slot == 0 || slot > kMaxOpenArchives) return false;
+    *index = slot - 1;
+    return true;
+  }
+
+  bool Matches(void* handle, unsigned index) const {
+    return slots_[index].state != nullptr &&
+           Encode(index, slots_[index].generation) == handle;
+  }
+
+  std::mutex mutex_;
+  Slot slots_[kMaxOpenArchives];
+  unsigned next_ = 0;
+};
+
+HandleTable& Handles() {
+  static HandleTable table;
+  return table;
+}
+
+}  // namespace
+
+void* OpenArchiveHandle(const char* path, int* result) {
+  ArchiveState* state = new (std::nothrow) ArchiveState();
+  if (state == nullptr) {
+    *result = kResultNoMemory;
+    return nullptr;
+  }
+  *result = OpenDatabase(path, state);
+  if (*result != kResultOk) {
+    delete state;
+    return nullptr;
+  }
+  void* handle = Handles().Add(state);
+  if (handle == nullptr) {
+    delete state;
+    *result = kResultNoMemory;
+  }
+  return handle;
+}
+
+ArchiveState* FindArchive(void* handle) { return Handles().Find(handle); }
+
+bool CloseArchiveHandle(void* handle) {
+  ArchiveState* state = Handles().Remove(handle);
+  delete state;
+  return state != nullptr;
+}
+
+}  // namespace ormidal

@@ -35,8 +35,8 @@ TEST(HostRecords, EveryByteOutsideNameSizesTimeAndAttributesIsZero) {
     bool inName = i >= offsetof(EntryHeader, fileName) && i < nameEnd;
     bool inSizes = i >= offsetof(EntryHeader, packedSize) && i < offsetof(EntryHeader, hostOs);
     bool inTime = i >= offsetof(EntryHeader, fileTime) && i < offsetof(EntryHeader, fileTime) + 4;
-    bool inAttributes = i >= offsetof(EntryHeader, fileAttributes) &&
-                        i < offsetof(EntryHeader, fileAttributes) + 4;
+    bool inAttributes =
+        i >= offsetof(EntryHeader, fileAttributes) && i < offsetof(EntryHeader, fileAttributes) + 4;
     if (!inName && !inSizes && !inTime && !inAttributes) {
       EXPECT_EQ(bytes[i], 0) << "byte " << i;
     }

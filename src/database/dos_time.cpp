@@ -52,7 +52,8 @@ std::uint32_t CalendarToDosTime(const CalendarTime& time) {
          (static_cast<std::uint32_t>(time.month) << 21) |
          (static_cast<std::uint32_t>(time.day) << 16) |
          (static_cast<std::uint32_t>(time.hour) << 11) |
-         (static_cast<std::uint32_t>(time.minute) << 5) | static_cast<std::uint32_t>(time.second / 2);
+         (static_cast<std::uint32_t>(time.minute) << 5) |
+         static_cast<std::uint32_t>(time.second / 2);
 }
 
 std::uint32_t DatabaseTimeToDosTime(std::uint32_t seconds) {

@@ -77,8 +77,7 @@ class HandleTable {
   }
 
   bool Matches(void* handle, unsigned index) const {
-    return slots_[index].state != nullptr &&
-           Encode(index, slots_[index].generation) == handle;
+    return slots_[index].state != nullptr && Encode(index, slots_[index].generation) == handle;
   }
 
   std::mutex mutex_;

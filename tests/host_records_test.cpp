@@ -24,10 +24,11 @@ ListedEntry Entry(const char* name, std::uint32_t size, CalendarTime time) {
 TEST(HostRecords, EveryByteOutsideNameSizesTimeAndAttributesIsZero) {
   EntryHeader header;
   std::memset(&header, 0x5A, sizeof header);
-  FillEntryHeader(Entry("Records/00001", 1234, {2008, 1, 4, 12, 0, 0}), &header);
+  FillEntryHeader(Entry("Records/00001", 1234, {2008, 1, 4, 12, 0, 0}), 0x12345678u, &header);
   EXPECT_STREQ(header.fileName, "Records/00001");
   EXPECT_EQ(header.packedSize, 1234u);
   EXPECT_EQ(header.unpackedSize, 1234u);
+  EXPECT_EQ(header.fileTime, 0x12345678u);
   EXPECT_EQ(header.fileAttributes, kEntryAttributes);
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&header);
   std::size_t nameEnd = offsetof(EntryHeader, fileName) + std::strlen(header.fileName);

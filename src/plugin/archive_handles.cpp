@@ -5,6 +5,7 @@
 #include <new>
 
 #include "database/result.hpp"
+#include "plugin/host_records.hpp"
 
 namespace ormidal {
 namespace {
@@ -18,7 +19,7 @@ constexpr std::uint32_t kGenerationMask = 0xFFFFFFFFu >> kSlotBits;
 static_assert(kMaxOpenArchives < (1u << kSlotBits));
 
 struct Slot {
-  ArchiveState* state = nullptr;
+  OpenedArchive* state = nullptr;
   std::uint32_t generation = 0;
 };
 
@@ -29,7 +30,7 @@ class HandleTable {
     for (Slot& slot : slots_) delete slot.state;
   }
 
-  void* Add(ArchiveState* state) {
+  void* Add(OpenedArchive* state) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (unsigned tried = 0; tried < kMaxOpenArchives; ++tried) {
       unsigned index = (next_ + tried) % kMaxOpenArchives;
@@ -43,19 +44,19 @@ class HandleTable {
     return nullptr;
   }
 
-  ArchiveState* Find(void* handle) {
+  OpenedArchive* Find(void* handle) {
     unsigned index;
     if (!Decode(handle, &index)) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
     return Matches(handle, index) ? slots_[index].state : nullptr;
   }
 
-  ArchiveState* Remove(void* handle) {
+  OpenedArchive* Remove(void* handle) {
     unsigned index;
     if (!Decode(handle, &index)) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!Matches(handle, index)) return nullptr;
-    ArchiveState* state = slots_[index].state;
+    OpenedArchive* state = slots_[index].state;
     slots_[index].state = nullptr;
     slots_[index].generation = (slots_[index].generation + 1) & kGenerationMask;
     return state;
@@ -93,16 +94,17 @@ HandleTable& Handles() {
 }  // namespace
 
 void* OpenArchiveHandle(const char* path, int* result) {
-  ArchiveState* state = new (std::nothrow) ArchiveState();
+  OpenedArchive* state = new (std::nothrow) OpenedArchive();
   if (state == nullptr) {
     *result = kResultNoMemory;
     return nullptr;
   }
-  *result = OpenDatabase(path, state);
+  *result = OpenDatabase(path, &state->state);
   if (*result != kResultOk) {
     delete state;
     return nullptr;
   }
+  state->hostFileTime = HostFileTime(state->state.entryTime);
   void* handle = Handles().Add(state);
   if (handle == nullptr) {
     delete state;
@@ -111,10 +113,10 @@ void* OpenArchiveHandle(const char* path, int* result) {
   return handle;
 }
 
-ArchiveState* FindArchive(void* handle) { return Handles().Find(handle); }
+OpenedArchive* FindArchive(void* handle) { return Handles().Find(handle); }
 
 bool CloseArchiveHandle(void* handle) {
-  ArchiveState* state = Handles().Remove(handle);
+  OpenedArchive* state = Handles().Remove(handle);
   delete state;
   return state != nullptr;
 }

@@ -4,9 +4,17 @@
 // out, or one already closed, is recognised as such without touching memory.
 #pragma once
 
+#include <cstdint>
+
 #include "database/archive_state.hpp"
 
 namespace ormidal {
+
+// An open database and what the host is told of it alike for every entry.
+struct OpenedArchive {
+  ArchiveState state;
+  std::uint32_t hostFileTime;  // the entries' time in the platform's form
+};
 
 // How many databases may be open at once in one process.
 inline constexpr unsigned kMaxOpenArchives = 1024;
@@ -16,8 +24,8 @@ inline constexpr unsigned kMaxOpenArchives = 1024;
 // kResultBadArchive or kResultNoMemory (no memory, or every handle in use).
 void* OpenArchiveHandle(const char* path, int* result);
 
-// The state `handle` names, or null for a handle that is not open.
-ArchiveState* FindArchive(void* handle);
+// The database `handle` names, or null for a handle that is not open.
+OpenedArchive* FindArchive(void* handle);
 
 // Releases the state `handle` names. False for a handle that is not open.
 bool CloseArchiveHandle(void* handle);

@@ -37,11 +37,11 @@ ORMIDAL_EXPORT void* ORMIDAL_CALL OpenArchive(OpenArchiveRequest* request) {
 
 ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeader(void* handle, EntryHeader* header) {
   try {
-    ArchiveState* state = FindArchive(handle);
-    if (state == nullptr || header == nullptr) return kResultEndOfListing;
+    OpenedArchive* archive = FindArchive(handle);
+    if (archive == nullptr || header == nullptr) return kResultEndOfListing;
     ListedEntry entry;
-    int result = ReadNextEntry(state, Module().languageFilePath, &entry);
-    if (result == kResultOk) FillEntryHeader(entry, header);
+    int result = ReadNextEntry(&archive->state, Module().languageFilePath, &entry);
+    if (result == kResultOk) FillEntryHeader(entry, archive->hostFileTime, header);
     return result;
   } catch (...) {
     return kResultEndOfListing;
@@ -50,9 +50,9 @@ ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeader(void* handle, EntryHeader* header) {
 
 ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFile(void* handle, int operation, char*, char* destName) {
   try {
-    ArchiveState* state = FindArchive(handle);
-    if (state == nullptr) return kResultBadArchive;
-    return ExtractEntry(*state, operation, destName);
+    OpenedArchive* archive = FindArchive(handle);
+    if (archive == nullptr) return kResultBadArchive;
+    return ExtractEntry(archive->state, operation, destName);
   } catch (...) {
     return kResultWriteError;
   }

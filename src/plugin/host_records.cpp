@@ -21,14 +21,14 @@ std::uint32_t HostFileTime(const CalendarTime& time) {
 #endif
 }
 
-void FillEntryHeader(const ListedEntry& entry, EntryHeader* header) {
+void FillEntryHeader(const ListedEntry& entry, std::uint32_t fileTime, EntryHeader* header) {
   std::memset(header, 0, sizeof *header);
   static_assert(sizeof header->fileName == kEntryNameSize);
   std::memcpy(header->fileName, entry.name, sizeof header->fileName);
   header->fileName[sizeof header->fileName - 1] = '\0';
   header->packedSize = entry.size;
   header->unpackedSize = entry.size;
-  header->fileTime = HostFileTime(entry.time);
+  header->fileTime = fileTime;
   header->fileAttributes = kEntryAttributes;
 }
 

@@ -23,7 +23,8 @@ inline constexpr std::int32_t kEntryAttributes = 0100644;  // a regular file, rw
 std::uint32_t HostFileTime(const CalendarTime& time);
 
 // Sets every byte of `header` from the entry: the name, both sizes, the
-// time and the attributes; zero elsewhere.
-void FillEntryHeader(const ListedEntry& entry, EntryHeader* header);
+// time (`fileTime`, HostFileTime of the entry's time) and the attributes;
+// zero elsewhere.
+void FillEntryHeader(const ListedEntry& entry, std::uint32_t fileTime, EntryHeader* header);
 
 }  // namespace ormidal

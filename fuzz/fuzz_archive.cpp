@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ormidal::OpenDatabase(database.c_str(), state) != ormidal::kResultOk) return 0;
   ormidal::ListedEntry entry;
   int entries = 0;
-  while (ormidal::ReadNextEntry(state, "", &entry) == ormidal::kResultOk) {
+  while (ormidal::ReadNextEntry(state, "", ormidal::kHostNames, &entry) == ormidal::kResultOk) {
     if (entry.name[sizeof entry.name - 1] != '\0') std::abort();
     // The listing never promises more bytes than the file holds.
     if (entry.size > state->fileSize) std::abort();

@@ -1,7 +1,9 @@
-# Checks that the built library exports exactly the eight host functions,
-# under their plain names.
-set(expected CloseArchive GetPackerCaps OpenArchive PackFiles ProcessFile ReadHeader
-             SetChangeVolProc SetProcessDataProc)
+# Checks that the built library exports exactly the thirteen host functions
+# (the eight of the interface, their four Unicode variants and the
+# background declaration), under their plain names.
+set(expected CloseArchive GetBackgroundFlags GetPackerCaps OpenArchive OpenArchiveW PackFiles
+             PackFilesW ProcessFile ProcessFileW ReadHeader ReadHeaderExW SetChangeVolProc
+             SetProcessDataProc)
 if(FORMAT STREQUAL "pe")
   execute_process(COMMAND ${LISTER} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
   if(failed)

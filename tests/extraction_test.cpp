@@ -40,7 +40,7 @@ class Extraction : public ::testing::Test {
   void ListUpTo(std::int32_t position) {
     ListedEntry entry;
     while (!(state->entryListed && state->listedEntry == position)) {
-      ASSERT_EQ(ReadNextEntry(state.get(), "", &entry), kResultOk);
+      ASSERT_EQ(ReadNextEntry(state.get(), "", kHostNames, &entry), kResultOk);
     }
   }
   int Extract(const std::string& dest) {
@@ -227,7 +227,7 @@ TEST_F(Extraction, AllOf65535Records) {
   constexpr std::int32_t kStride = 1;
 #endif
   std::size_t listed = 0;
-  while (ReadNextEntry(state.get(), "", &entry) == kResultOk) {
+  while (ReadNextEntry(state.get(), "", kHostNames, &entry) == kResultOk) {
     if (state->listedEntry < 0) continue;
     ++listed;
     if (state->listedEntry % kStride != 0 && state->listedEntry != 65534) continue;

@@ -39,7 +39,7 @@ class Listing : public ::testing::Test {
   std::vector<Entry> ListAll() {
     std::vector<Entry> entries;
     ListedEntry entry;
-    while (ReadNextEntry(state.get(), languageFile.c_str(), &entry) == kResultOk) {
+    while (ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry) == kResultOk) {
       entries.push_back({entry.name, entry.size, CalendarToDosTime(entry.time)});
       if (entries.size() > kMaxRecords + 2) break;
     }
@@ -76,8 +76,8 @@ TEST_F(Listing, RecognisedDatabaseListsConvertedRawThenRecords) {
   ListedEntry entry;
   std::memset(static_cast<void*>(&entry), 0x5A, sizeof entry);
   ListedEntry untouched = entry;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
   EXPECT_EQ(0, std::memcmp(&entry, &untouched, sizeof entry));
 }
 
@@ -85,7 +85,7 @@ TEST_F(Listing, TheNameIsZeroFilledToTheEnd) {
   Open(DatabaseBuilder().Name("z").AddRecord("abc"));
   ListedEntry entry;
   std::memset(static_cast<void*>(&entry), 0x5A, sizeof entry);
-  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultOk);
+  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultOk);
   std::size_t length = std::strlen(entry.name);
   for (std::size_t i = length; i < sizeof entry.name; ++i) EXPECT_EQ(entry.name[i], 0) << i;
 }
@@ -167,9 +167,9 @@ TEST_F(Listing, AClosedDatabaseListsNothing) {
   ListAll();
   ClearArchiveState(state.get());  // the cursor stays where it was
   ListedEntry entry;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
   state->listPosition = -1;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
 }
 
 class LanguageFile : public Listing {
@@ -235,10 +235,10 @@ TEST_F(LanguageFile, IsReadOncePerOpen) {
   Open(DatabaseBuilder().Name("b").AddRecord("x").AddRecord("y"));
   ListedEntry entry;
   for (int i = 0; i < 3; ++i)
-    ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), 0);
+    ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), 0);
   EXPECT_EQ(std::string(entry.name), InFolder("First", "00000"));
   testing::WriteFileBytes(languageFile, testing::ToBytes("[ORMIDAL]\nRecords=Second\n"));
-  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), &entry), 0);
+  ASSERT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), 0);
   EXPECT_EQ(std::string(entry.name), InFolder("First", "00001"));
   // The next open reads the file again.
   Open(DatabaseBuilder().Name("b").AddRecord("x"));

@@ -19,7 +19,7 @@ std::string Lookup(const std::string& text, const char* section, const char* key
   testing::WriteFileBytes(path, testing::ToBytes(text));
   char buffer[256];
   std::memset(buffer, 'x', sizeof buffer);
-  std::size_t length = ReadProfileString(section, key, "DEFAULT", buffer, size, path.c_str());
+  std::size_t length = ReadProfileString(section, key, "DEFAULT", ProfileText::kAnsi, buffer, size, path.c_str());
   EXPECT_EQ(length, std::strlen(buffer));
   return buffer;
 }
@@ -34,7 +34,7 @@ TEST(ProfileReader, FindsKeysOfTheSectionAndFallsBackOtherwise) {
 
 TEST(ProfileReader, MissingFileGivesTheDefault) {
   char buffer[63];
-  ReadProfileString("ORMIDAL", "Records", "Records", buffer, sizeof buffer,
+  ReadProfileString("ORMIDAL", "Records", "Records", ProfileText::kAnsi, buffer, sizeof buffer,
                     "no-such-folder/ormidal.ini");
   EXPECT_STREQ(buffer, "Records");
 }

@@ -78,7 +78,7 @@ int OpenDatabase(const char* path, ArchiveState* state) {
   ClearArchiveState(state);
   if (path == nullptr) return Fail(state, kResultCannotOpen);
   std::size_t pathLength = std::strlen(path);
-  if (pathLength > platform::kPathLimit) return Fail(state, kResultCannotOpen);
+  if (pathLength > platform::kLongPathLimit) return Fail(state, kResultCannotOpen);
   std::memcpy(state->archivePath, path, pathLength + 1);
 
   platform::File file = platform::OpenForReading(path);

@@ -11,8 +11,21 @@
 
 namespace ormidal {
 
-// Localised folder names hold at most 62 characters.
-inline constexpr std::size_t kFolderNameBufferSize = 63;
+// Localised folder names hold at most 62 characters, of up to four bytes
+// each in UTF-8.
+inline constexpr std::size_t kFolderNameCharacters = 62;
+inline constexpr std::size_t kFolderNameBufferSize = 4 * kFolderNameCharacters + 1;
+
+// The folder names of one form of the listing's names, read once per open.
+struct FolderNames {
+  bool read;
+  char records[kFolderNameBufferSize];
+  char converted[kFolderNameBufferSize];
+};
+
+// The forms names are listed in: as the 8-bit exports give them, and UTF-8
+// for the Unicode exports (the same on every platform but Windows).
+enum NameForm : int { kHostNames = 0, kUnicodeNames = 1 };
 
 struct ArchiveState {
   std::int32_t listPosition;
@@ -28,9 +41,7 @@ struct ArchiveState {
   CalendarTime entryTime;  // the creation time, as every entry carries it
 
   // The listing's view of the database, kept for the whole open.
-  bool folderNamesRead;
-  char recordsFolderName[kFolderNameBufferSize];
-  char convertedFolderName[kFolderNameBufferSize];
+  FolderNames folderNames[2];  // by NameForm
   // The entry the last ReadHeader call returned, which ProcessFile writes.
   bool entryListed;
   std::int32_t listedEntry;

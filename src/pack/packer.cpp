@@ -34,7 +34,8 @@ constexpr std::size_t kStoredNameLength = DatabaseHeader::kNameSize - 1;
 bool JoinSourcePath(const char* folder, const char* name, char (&path)[platform::kPathBufferSize]) {
   std::size_t folderLength = std::strlen(folder);
   std::size_t nameLength = std::strlen(name);
-  if (folderLength > platform::kPathLimit || nameLength > platform::kPathLimit - folderLength) {
+  if (folderLength > platform::kLongPathLimit ||
+      nameLength > platform::kLongPathLimit - folderLength) {
     return false;
   }
   std::memcpy(path, folder, folderLength);
@@ -206,15 +207,15 @@ int WritePackedDatabase(const char* packedFile, const char* name, platform::File
   return WritePacked(packedFile, name, source, textLength, block->bytes);
 }
 
-int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList) {
+int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList,
+                 const char* storedName) {
   if (packedFile == nullptr) return kResultCannotCreate;
   if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
   if (platform::PathExists(packedFile)) return kResultTargetExists;
+  if (sourcePath == nullptr) return kResultCannotOpen;
   const char* name = addList != nullptr ? addList : "";
   char path[platform::kPathBufferSize];
-  if (!JoinSourcePath(sourcePath != nullptr ? sourcePath : "", name, path)) {
-    return kResultCannotOpen;
-  }
+  if (!JoinSourcePath(sourcePath, name, path)) return kResultCannotOpen;
   std::unique_ptr<Block> block = NewBlock();
   if (!block) return kResultNoMemory;
   platform::File source = platform::OpenForReading(path);
@@ -222,9 +223,10 @@ int PackTextFile(const char* packedFile, const char* sourcePath, const char* add
   std::uint64_t kept = 0;
   int result = kResultReadError;
   if (CountKept(source, block->bytes, &kept)) {
-    result = kept >= kPackedTextLimit ? kResultTooManyFiles
-                                      : WritePacked(packedFile, name, source,
-                                                    static_cast<std::uint32_t>(kept), block->bytes);
+    result = kept >= kPackedTextLimit
+                 ? kResultTooManyFiles
+                 : WritePacked(packedFile, storedName != nullptr ? storedName : name, source,
+                               static_cast<std::uint32_t>(kept), block->bytes);
   }
   platform::Close(&source);
   return result;

@@ -18,7 +18,12 @@ inline constexpr std::uint64_t kPackedTextLimit = 65534ull * 4096;
 // kResultCannotOpen, kResultReadError, kResultTooManyFiles, kResultNoMemory
 // (nothing is created), kResultCannotCreate or kResultWriteError (nothing is
 // left).
-int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList);
+// The database is named `storedName`, in the handheld's character set, or
+// the name as given when that is null. A null `sourcePath` stands for a
+// source that cannot be named: after the checks of the list and the target,
+// the result is kResultCannotOpen.
+int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList,
+                 const char* storedName = nullptr);
 
 // Counts the bytes StripForDevice keeps from the current position of `source`
 // to its end. False when reading fails (or no buffer could be had).

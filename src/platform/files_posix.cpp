@@ -145,7 +145,7 @@ void UserLanguage(char language[3]) {
 }
 
 std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
-                              char* buffer, std::size_t size, const char* path) {
+                              ProfileText, char* buffer, std::size_t size, const char* path) {
   File file = OpenForReading(path);
   if (!file.IsOpen()) return StoreProfileAnswer(fallback, std::strlen(fallback), buffer, size);
 

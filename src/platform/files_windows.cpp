@@ -1,12 +1,49 @@
-// Windows implementation of the platform layer, over the kernel's ANSI calls.
+// Windows implementation of the platform layer, over the kernel's Unicode
+// calls: paths arrive in UTF-8 and reach the system as UTF-16.
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "platform/platform.hpp"
 
 namespace ormidal::platform {
 namespace {
+
+// A path in the form the Unicode file functions take. One longer than the
+// classic limit is made absolute and given the \\?\ prefix, which lifts
+// that limit. A path that is not well-formed UTF-8 converts to nothing.
+class WidePath {
+ public:
+  explicit WidePath(const char* path) {
+    if (path == nullptr || std::strlen(path) > kLongPathLimit) return;
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, given_, kUnits);
+    if (units <= 0) return;
+    if (units - 1 < MAX_PATH || std::wcsncmp(given_, L"\\\\?\\", 4) == 0) {
+      text_ = given_;
+      return;
+    }
+    DWORD length = GetFullPathNameW(given_, kUnits - 8, full_ + 8, nullptr);
+    if (length == 0 || length >= kUnits - 8) return;
+    wchar_t* full = full_ + 8;
+    if (full[0] == L'\\' && full[1] == L'\\') {
+      // \\server\share becomes \\?\UNC\server\share.
+      std::memcpy(full_ + 2, L"\\\\?\\UNC", 7 * sizeof(wchar_t));
+      text_ = full_ + 2;
+    } else {
+      std::memcpy(full_ + 4, L"\\\\?\\", 4 * sizeof(wchar_t));
+      text_ = full_ + 4;
+    }
+  }
+  bool Valid() const { return text_ != nullptr; }
+  const wchar_t* Text() const { return text_; }
+
+ private:
+  static constexpr int kUnits = static_cast<int>(kPathBufferSize) + 16;
+  wchar_t given_[kUnits];
+  wchar_t full_[kUnits];
+  const wchar_t* text_ = nullptr;
+};
 
 HANDLE Handle(File file) { return reinterpret_cast<HANDLE>(file.handle); }
 
@@ -22,9 +59,10 @@ constexpr DWORD kLargestTransfer = 1u << 30;
 }  // namespace
 
 File OpenForReading(const char* path) {
-  if (std::strlen(path) > kPathLimit) return File{};
-  HANDLE handle =
-      CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  WidePath wide(path);
+  if (!wide.Valid()) return File{};
+  HANDLE handle = CreateFileW(wide.Text(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return File{};
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
@@ -41,9 +79,10 @@ File OpenForReading(const char* path) {
 
 CreateResult CreateForWriting(const char* path, bool exclusive, File* file) {
   file->handle = -1;
-  if (std::strlen(path) > kPathLimit) return CreateResult::kFailed;
+  WidePath wide(path);
+  if (!wide.Valid()) return CreateResult::kFailed;
   HANDLE handle =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, exclusive ? CREATE_NEW : CREATE_ALWAYS,
+      CreateFileW(wide.Text(), GENERIC_WRITE, 0, nullptr, exclusive ? CREATE_NEW : CREATE_ALWAYS,
                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
@@ -102,34 +141,52 @@ void Close(File* file) {
 }
 
 bool PathExists(const char* path) {
-  if (std::strlen(path) > kPathLimit) return false;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
+  WidePath wide(path);
+  if (!wide.Valid()) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(wide.Text(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     FindClose(search);
     return true;
   }
-  // FindFirstFileA treats * and ? as patterns and finds no root folder;
+  // FindFirstFileW treats * and ? as patterns and finds no root folder;
   // the attributes answer for those.
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(wide.Text()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsRegularFile(const char* path) {
-  if (std::strlen(path) > kPathLimit) return false;
-  DWORD attributes = GetFileAttributesA(path);
+  WidePath wide(path);
+  if (!wide.Valid()) return false;
+  DWORD attributes = GetFileAttributesW(wide.Text());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-bool RemoveRegularFile(const char* path) { return IsRegularFile(path) && DeleteFileA(path); }
+bool RemoveRegularFile(const char* path) {
+  WidePath wide(path);
+  return IsRegularFile(path) && DeleteFileW(wide.Text());
+}
 
 bool OwnLibraryPath(void* module, char* buffer, std::size_t size) {
   if (size == 0) return false;
-  DWORD capacity =
-      size > kPathBufferSize ? static_cast<DWORD>(kPathBufferSize) : static_cast<DWORD>(size);
-  DWORD length = GetModuleFileNameA(static_cast<HMODULE>(module), buffer, capacity);
+  wchar_t wide[kUnicodePathUnits + 1];
+  DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), wide, kUnicodePathUnits + 1);
   // A full buffer means the path was cut: an unusable directory.
-  return length > 0 && length < capacity;
+  if (length == 0 || length > kUnicodePathUnits) return false;
+  int capacity = size > kPathBufferSize ? static_cast<int>(kPathBufferSize) : static_cast<int>(size);
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length) + 1, buffer, capacity,
+                                  nullptr, nullptr);
+  return bytes > 0;
+}
+
+bool AnsiPathToUtf8(const char* ansi, char* out, std::size_t size) {
+  if (size == 0 || std::strlen(ansi) > kPathLimit) return false;
+  wchar_t wide[kPathLimit + 1];
+  UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+  int units = MultiByteToWideChar(codePage, 0, ansi, -1, wide, kPathLimit + 1);
+  if (units <= 0) return false;
+  int capacity = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+  return WideCharToMultiByte(CP_UTF8, 0, wide, units, out, capacity, nullptr, nullptr) > 0;
 }
 
 void UserLanguage(char language[3]) {
@@ -148,10 +205,31 @@ void UserLanguage(char language[3]) {
 }
 
 std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
-                              char* buffer, std::size_t size, const char* path) {
+                              ProfileText form, char* buffer, std::size_t size,
+                              const char* path) {
   if (size == 0) return 0;
-  DWORD capacity = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(size);
-  return GetPrivateProfileStringA(section, key, fallback, buffer, capacity, path);
+  buffer[0] = '\0';
+  // The names are ASCII: the section, the key and the default folder names.
+  auto widen = [](const char* text, wchar_t* out, std::size_t units) {
+    std::size_t i = 0;
+    for (; text[i] != '\0' && i + 1 < units; ++i) out[i] = static_cast<unsigned char>(text[i]);
+    out[i] = L'\0';
+  };
+  wchar_t wideSection[64], wideKey[64], wideFallback[64];
+  widen(section, wideSection, 64);
+  widen(key, wideKey, 64);
+  widen(fallback, wideFallback, 64);
+  WidePath widePath(path);
+  wchar_t value[1024];
+  DWORD units = GetPrivateProfileStringW(wideSection, wideKey, wideFallback, value, 1024,
+                                         widePath.Valid() ? widePath.Text() : L"");
+  UINT codePage = form == ProfileText::kUtf8 ? CP_UTF8 : CP_ACP;
+  int capacity = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+  int bytes = WideCharToMultiByte(codePage, 0, value, static_cast<int>(units), buffer, capacity - 1,
+                                  nullptr, nullptr);
+  if (bytes < 0 || (bytes == 0 && units > 0)) bytes = 0;
+  buffer[bytes] = '\0';
+  return static_cast<std::size_t>(bytes);
 }
 
 }  // namespace ormidal::platform

@@ -8,14 +8,24 @@
 
 namespace ormidal::platform {
 
+// Paths inside the library are UTF-8 on every platform; the Windows layer
+// hands them to the system's Unicode file functions. kPathLimit is the
+// longest path the 8-bit exports take, in their own characters; a path from
+// the Unicode exports may have kUnicodePathUnits UTF-16 code units (the
+// host's record size less the terminator). kLongPathLimit bytes of UTF-8
+// hold either.
 #if defined(_WIN32)
-inline constexpr std::size_t kPathLimit = 259;  // characters, without the terminator
+inline constexpr std::size_t kPathLimit = 259;
+inline constexpr std::size_t kUnicodePathUnits = 1023;
+inline constexpr std::size_t kLongPathLimit = 3 * kUnicodePathUnits;
 inline constexpr char kSeparator = '\\';
 #else
 inline constexpr std::size_t kPathLimit = 4095;
+inline constexpr std::size_t kUnicodePathUnits = 4095;
+inline constexpr std::size_t kLongPathLimit = 4095;
 inline constexpr char kSeparator = '/';
 #endif
-inline constexpr std::size_t kPathBufferSize = kPathLimit + 1;
+inline constexpr std::size_t kPathBufferSize = kLongPathLimit + 1;
 
 // An open file; `handle` is the platform's descriptor or handle.
 struct File {
@@ -57,11 +67,25 @@ bool OwnLibraryPath(void* module, char* buffer, std::size_t size);
 // The user's language as two lower-case letters and a terminator.
 void UserLanguage(char language[3]);
 
-// Reads `key` of `section` from the ini file at `path` into `buffer`
-// (at most size - 1 characters), or `fallback` when the file, section or key
-// is missing. Returns the number of characters stored.
+// The text a profile value is wanted in: the 8-bit exports' form (on
+// Windows the user's ANSI code page, elsewhere UTF-8) or UTF-8.
+enum class ProfileText { kAnsi, kUtf8 };
+
+// Reads `key` of `section` from the ini file at `path` into `buffer` (at
+// most size - 1 bytes and a terminator), or `fallback` when the file,
+// section or key is missing. On Windows the file is read as the system's
+// profile reader reads it and the value converted to `form`; elsewhere the
+// file is UTF-8 and the value comes as it is stored, for the caller to check.
+// Returns the number of bytes stored.
 std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
-                              char* buffer, std::size_t size, const char* path);
+                              ProfileText form, char* buffer, std::size_t size,
+                              const char* path);
+
+#if defined(_WIN32)
+// Converts a path of the 8-bit exports, in the code page the system's file
+// functions read them in, to UTF-8. False when it does not fit `size`.
+bool AnsiPathToUtf8(const char* ansi, char* out, std::size_t size);
+#endif
 
 #if !defined(_WIN32)
 // Seconds since 1970 (UTC) of a date and time on the machine's local clock,

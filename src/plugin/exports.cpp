@@ -1,11 +1,16 @@
-// The functions the host calls. Each one guards the host from anything that
-// could escape the library; the work is done in the subsystems.
+// The functions the host calls: the eight of the interface, their Unicode
+// variants and the background declaration. Each one guards the host from
+// anything that could escape the library; the work is done in the
+// subsystems, on UTF-8 paths.
 #include <cstring>
+#include <string>
 
+#include "convert/unicode.hpp"
 #include "database/archive_state.hpp"
 #include "pack/packer.hpp"
 #include "plugin/archive_handles.hpp"
 #include "plugin/host_records.hpp"
+#include "plugin/host_text.hpp"
 #include "plugin/interface.hpp"
 #include "plugin/module.hpp"
 #include "view/extraction.hpp"
@@ -20,28 +25,97 @@
 
 using namespace ormidal;
 
-ORMIDAL_EXPORT int ORMIDAL_CALL GetPackerCaps() { return kPackerCaps; }
+namespace {
 
-ORMIDAL_EXPORT void* ORMIDAL_CALL OpenArchive(OpenArchiveRequest* request) {
-  int result = kResultBadArchive;
+void* Open(bool converted, const char* path, std::int32_t* openResult) {
+  int result = kResultCannotOpen;
   void* handle = nullptr;
   try {
-    handle = OpenArchiveHandle(request != nullptr ? request->archiveName : nullptr, &result);
+    if (converted) handle = OpenArchiveHandle(path, &result);
   } catch (...) {
     handle = nullptr;
     result = kResultBadArchive;
   }
-  if (request != nullptr) request->openResult = result;
+  if (openResult != nullptr) *openResult = result;
   return handle;
+}
+
+// The next entry of the database `handle` names, its name in `form`.
+int NextEntry(void* handle, NameForm form, ListedEntry* entry, std::uint32_t* fileTime) {
+  OpenedArchive* archive = FindArchive(handle);
+  if (archive == nullptr) return kResultEndOfListing;
+  *fileTime = archive->hostFileTime;
+  return ReadNextEntry(&archive->state, Module().languageFilePath, form, entry);
+}
+
+// `destination` is null when the host's path could not be converted.
+int Process(void* handle, int operation, const char* destination) {
+  OpenedArchive* archive = FindArchive(handle);
+  if (archive == nullptr) return kResultBadArchive;
+  if (operation == kOperationSkip || operation == kOperationTest) return kResultOk;
+  if (destination == nullptr) return kResultCannotCreate;
+  return ExtractEntry(archive->state, operation, destination);
+}
+
+// Sources that cannot be converted still leave the list and the target to
+// be checked first, as for any source that cannot be opened.
+int Pack(bool targetConverted, const char* target, bool sourcesConverted, const char* folder,
+         const std::string& names, const std::string& storedName) {
+  if (!targetConverted) return kResultCannotCreate;
+  if (!sourcesConverted) return PackTextFile(target, nullptr, names.c_str());
+  return PackTextFile(target, folder, names.c_str(), storedName.c_str());
+}
+
+// Lists without their first name are passed on as they are: the packer
+// reports them.
+bool SeveralNames(const char* list) {
+  return list != nullptr && list[0] != '\0' && list[std::strlen(list) + 1] != '\0';
+}
+
+bool SeveralNames(const char16_t* list) {
+  if (list == nullptr || list[0] == 0) return false;
+  while (*list != 0) ++list;
+  return list[1] != 0;
+}
+
+}  // namespace
+
+ORMIDAL_EXPORT int ORMIDAL_CALL GetPackerCaps() { return kPackerCaps; }
+
+ORMIDAL_EXPORT int ORMIDAL_CALL GetBackgroundFlags() { return kBackgroundFlags; }
+
+ORMIDAL_EXPORT void* ORMIDAL_CALL OpenArchive(OpenArchiveRequest* request) {
+  PathBuffer path;
+  bool converted = request != nullptr && PathFromHost(request->archiveName, path);
+  return Open(converted, path, request != nullptr ? &request->openResult : nullptr);
+}
+
+ORMIDAL_EXPORT void* ORMIDAL_CALL OpenArchiveW(OpenArchiveRequestW* request) {
+  PathBuffer path;
+  bool converted = request != nullptr && PathFromWide(request->archiveName, path);
+  return Open(converted, path, request != nullptr ? &request->openResult : nullptr);
 }
 
 ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeader(void* handle, EntryHeader* header) {
   try {
-    OpenedArchive* archive = FindArchive(handle);
-    if (archive == nullptr || header == nullptr) return kResultEndOfListing;
+    if (header == nullptr) return kResultEndOfListing;
     ListedEntry entry;
-    int result = ReadNextEntry(&archive->state, Module().languageFilePath, &entry);
-    if (result == kResultOk) FillEntryHeader(entry, archive->hostFileTime, header);
+    std::uint32_t fileTime = 0;
+    int result = NextEntry(handle, kHostNames, &entry, &fileTime);
+    if (result == kResultOk) FillEntryHeader(entry, fileTime, header);
+    return result;
+  } catch (...) {
+    return kResultEndOfListing;
+  }
+}
+
+ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeaderExW(void* handle, EntryHeaderExW* header) {
+  try {
+    if (header == nullptr) return kResultEndOfListing;
+    ListedEntry entry;
+    std::uint32_t fileTime = 0;
+    int result = NextEntry(handle, kUnicodeNames, &entry, &fileTime);
+    if (result == kResultOk) FillEntryHeaderExW(entry, fileTime, header);
     return result;
   } catch (...) {
     return kResultEndOfListing;
@@ -50,9 +124,20 @@ ORMIDAL_EXPORT int ORMIDAL_CALL ReadHeader(void* handle, EntryHeader* header) {
 
 ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFile(void* handle, int operation, char*, char* destName) {
   try {
-    OpenedArchive* archive = FindArchive(handle);
-    if (archive == nullptr) return kResultBadArchive;
-    return ExtractEntry(archive->state, operation, destName);
+    PathBuffer destination;
+    bool converted = PathFromHost(destName, destination);
+    return Process(handle, operation, converted ? destination : nullptr);
+  } catch (...) {
+    return kResultWriteError;
+  }
+}
+
+ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFileW(void* handle, int operation, char16_t*,
+                                             char16_t* destName) {
+  try {
+    PathBuffer destination;
+    bool converted = PathFromWide(destName, destination);
+    return Process(handle, operation, converted ? destination : nullptr);
   } catch (...) {
     return kResultWriteError;
   }
@@ -69,7 +154,31 @@ ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void* handle) {
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourcePath, char* addList,
                                           int) {
   try {
-    return PackTextFile(packedFile, sourcePath, addList);
+    if (SeveralNames(addList)) return kResultTooManyFiles;
+    PathBuffer target, folder;
+    std::string names;
+    bool targetConverted = PathFromHost(packedFile, target);
+    bool sourcesConverted = PathFromHost(sourcePath != nullptr ? sourcePath : "", folder) &&
+                            NameListFromHost(addList != nullptr ? addList : "", &names);
+    std::string storedName = StoredNameFromHost(addList != nullptr ? addList : "");
+    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName);
+  } catch (...) {
+    return kResultWriteError;
+  }
+}
+
+ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char16_t* sourcePath,
+                                           char16_t* addList, int) {
+  try {
+    if (SeveralNames(addList)) return kResultTooManyFiles;
+    static const char16_t kEmpty[2] = {0, 0};
+    PathBuffer target, folder;
+    std::string names;
+    bool targetConverted = PathFromWide(packedFile, target);
+    bool sourcesConverted = PathFromWide(sourcePath != nullptr ? sourcePath : kEmpty, folder) &&
+                            NameListFromWide(addList != nullptr ? addList : kEmpty, &names);
+    std::string storedName = sourcesConverted ? StoredNameFromUtf8(names.c_str()) : "";
+    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName);
   } catch (...) {
     return kResultWriteError;
   }

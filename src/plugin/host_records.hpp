@@ -27,4 +27,8 @@ std::uint32_t HostFileTime(const CalendarTime& time);
 // zero elsewhere.
 void FillEntryHeader(const ListedEntry& entry, std::uint32_t fileTime, EntryHeader* header);
 
+// The same for the Unicode record: every byte of its first 4140, the name
+// (listed in UTF-8) in UTF-16; never a byte beyond.
+void FillEntryHeaderExW(const ListedEntry& entry, std::uint32_t fileTime, EntryHeaderExW* header);
+
 }  // namespace ormidal

@@ -41,6 +41,56 @@ struct EntryHeader {
   char remainingHostFields[16];
 };
 
+// The Unicode records. Text is UTF-16 on every platform, Linux included.
+struct OpenArchiveRequestW {
+  const char16_t* archiveName;
+  std::int32_t openMode;
+  std::int32_t openResult;
+  // The host's record goes on; those fields are neither read nor written.
+};
+
+inline constexpr std::size_t kWideNameUnits = 1024;
+
+// The host's Unicode entry record, packed. The plug-in writes its first
+// 4140 bytes; what follows differs between hosts and platforms and is
+// never touched.
+#pragma pack(push, 1)
+struct EntryHeaderExW {
+  char16_t archiveName[kWideNameUnits];
+  char16_t fileName[kWideNameUnits];
+  std::int32_t flags;
+  std::uint32_t packedSizeLow;
+  std::uint32_t packedSizeHigh;
+  std::uint32_t unpackedSizeLow;
+  std::uint32_t unpackedSizeHigh;
+  std::int32_t hostOs;
+  std::int32_t fileCrc;
+  std::uint32_t fileTime;
+  std::int32_t unpackVersion;
+  std::int32_t method;
+  std::int32_t fileAttributes;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(EntryHeaderExW) == 4140, "the plug-in writes 4140 bytes of the record");
+static_assert(offsetof(EntryHeaderExW, fileName) == 2048);
+static_assert(offsetof(EntryHeaderExW, flags) == 4096);
+static_assert(offsetof(EntryHeaderExW, packedSizeLow) == 4100);
+static_assert(offsetof(EntryHeaderExW, packedSizeHigh) == 4104);
+static_assert(offsetof(EntryHeaderExW, unpackedSizeLow) == 4108);
+static_assert(offsetof(EntryHeaderExW, unpackedSizeHigh) == 4112);
+static_assert(offsetof(EntryHeaderExW, hostOs) == 4116);
+static_assert(offsetof(EntryHeaderExW, fileCrc) == 4120);
+static_assert(offsetof(EntryHeaderExW, fileTime) == 4124);
+static_assert(offsetof(EntryHeaderExW, unpackVersion) == 4128);
+static_assert(offsetof(EntryHeaderExW, method) == 4132);
+static_assert(offsetof(EntryHeaderExW, fileAttributes) == 4136);
+static_assert(offsetof(OpenArchiveRequestW, openResult) == sizeof(void*) + 4);
+
+// GetBackgroundFlags: extraction (1) and packing (2) may run in background
+// threads.
+inline constexpr int kBackgroundFlags = 1 | 2;
+
 static_assert(sizeof(EntryHeader) == 572, "EntryHeader is a 572-byte host record");
 static_assert(offsetof(EntryHeader, fileName) == 260);
 static_assert(offsetof(EntryHeader, packedSize) == 524);

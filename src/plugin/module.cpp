@@ -22,7 +22,7 @@ bool BuildLanguageFilePath(const char* libraryPath, const char* language, char* 
   const char sep[2] = {platform::kSeparator, '\0'};
   int written = std::snprintf(out, size, "%.*slang%s%s%sormidal.ini",
                               static_cast<int>(folderLength), libraryPath, sep, language, sep);
-  if (written < 0 || static_cast<std::size_t>(written) > platform::kPathLimit ||
+  if (written < 0 || static_cast<std::size_t>(written) > platform::kLongPathLimit ||
       static_cast<std::size_t>(written) >= size) {
     out[0] = '\0';
     return false;

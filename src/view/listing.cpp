@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/charset.hpp"
+#include "convert/unicode.hpp"
 #include "database/extent.hpp"
 #include "database/result.hpp"
 #include "platform/platform.hpp"
@@ -15,23 +17,76 @@ constexpr char kRecordsKey[] = "Records";
 constexpr char kConvertedKey[] = "Converted";
 constexpr char kConvertedPrefix[] = "ORMIDAL_";
 
+#if defined(_WIN32)
+constexpr bool kHostNamesAreUtf8 = false;
+#else
+constexpr bool kHostNamesAreUtf8 = true;
+#endif
+
+bool IsUtf8Form(NameForm form) { return form == kUnicodeNames || kHostNamesAreUtf8; }
+
 // One folder name from the language file; a missing key gives the default.
 // A key present with an empty value gives an empty name: the entries then
-// begin with a separator, which hosts take as the archive's root.
-void ReadFolderName(const char* key, char* buffer, std::size_t size, const char* path) {
-  platform::ReadProfileString(kLanguageSection, key, key, buffer, size, path);
+// begin with a separator, which hosts take as the archive's root. A UTF-8
+// value that is not well formed is not a name: the default stands.
+void ReadFolderName(const char* key, NameForm form, const char* path, char* name) {
+  char value[3 * 1024 + 1];
+  platform::ProfileText text =
+      form == kUnicodeNames ? platform::ProfileText::kUtf8 : platform::ProfileText::kAnsi;
+  std::size_t length =
+      platform::ReadProfileString(kLanguageSection, key, key, text, value, sizeof value, path);
+  if (IsUtf8Form(form)) {
+    if (!IsUtf8(value, length)) length = std::strlen(std::strcpy(value, key));
+    length = Utf8PrefixOfCharacters(value, length, kFolderNameCharacters);
+  } else if (length > kFolderNameCharacters) {
+    length = kFolderNameCharacters;
+  }
+  std::memcpy(name, value, length);
+  name[length] = '\0';
 }
 
 // The names stay for the whole open: a listing of 65535 records must not
 // read the language file once per entry.
-void ReadFolderNamesOnce(ArchiveState* state, const char* languageFilePath) {
-  if (state->folderNamesRead) return;
+const FolderNames& ReadFolderNamesOnce(ArchiveState* state, const char* languageFilePath,
+                                       NameForm form) {
+  FolderNames& names = state->folderNames[form];
+  if (names.read) return names;
   const char* path = languageFilePath != nullptr ? languageFilePath : "";
-  ReadFolderName(kRecordsKey, state->recordsFolderName, sizeof state->recordsFolderName, path);
-  ReadFolderName(kConvertedKey, state->convertedFolderName, sizeof state->convertedFolderName,
-                 path);
-  state->folderNamesRead = true;
+  ReadFolderName(kRecordsKey, form, path, names.records);
+  ReadFolderName(kConvertedKey, form, path, names.converted);
+  names.read = true;
+  return names;
 }
+
+// An entry name being put together, never past its buffer.
+class NameBuilder {
+ public:
+  NameBuilder(char* name, bool utf8) : name_(name), utf8_(utf8) { name_[0] = '\0'; }
+
+  void Text(const char* text) {
+    for (; *text != '\0'; ++text) Byte(*text);
+  }
+  // Text in the handheld's character set, which is Windows-1252.
+  void HandheldText(const char* text) {
+    if (!utf8_) return Text(text);
+    for (; *text != '\0'; ++text) {
+      char bytes[4];
+      std::size_t count = EncodeUtf8(CodePointOfWindows1252(static_cast<unsigned char>(*text)), bytes);
+      if (kListedNameSize - 1 - length_ < count) return;
+      for (std::size_t i = 0; i < count; ++i) Byte(bytes[i]);
+    }
+  }
+  void Byte(char c) {
+    if (length_ + 1 >= kListedNameSize) return;
+    name_[length_++] = c;
+    name_[length_] = '\0';
+  }
+
+ private:
+  char* name_;
+  bool utf8_;
+  std::size_t length_ = 0;
+};
 
 // A closed database (empty path) lists nothing, and a cursor outside the
 // listing never indexes the record offsets.
@@ -40,48 +95,58 @@ bool ListingIsOver(const ArchiveState& state) {
          state.listPosition >= static_cast<std::int32_t>(state.recordCount);
 }
 
-void BuildConvertedName(const ArchiveState& state, char* name) {
-  std::snprintf(name, kEntryNameSize, "%s%c%s%s%s", state.convertedFolderName, platform::kSeparator,
-                kConvertedPrefix, state.databaseName, state.convertedExtension);
+void BuildConvertedName(const ArchiveState& state, const FolderNames& folders,
+                        NameBuilder* name) {
+  name->Text(folders.converted);
+  name->Byte(platform::kSeparator);
+  name->Text(kConvertedPrefix);
+  name->HandheldText(state.databaseName);
+  name->Text(state.convertedExtension);
 }
 
 // The type code becomes a file extension, so it obeys the same rules as a
 // file name: a backslash or a colon in it must not make a folder or a drive.
-void BuildRawName(const ArchiveState& state, char* name) {
+void BuildRawName(const ArchiveState& state, NameBuilder* name) {
   char extension[sizeof state.typeCode];
   std::memcpy(extension, state.typeCode, sizeof extension);
   extension[sizeof extension - 1] = '\0';
   SanitizeName(extension);
-  std::snprintf(name, kEntryNameSize, "%s.%s", state.databaseName, extension);
+  name->HandheldText(state.databaseName);
+  name->Byte('.');
+  name->HandheldText(extension);
 }
 
-void BuildRecordName(const ArchiveState& state, std::uint32_t index, char* name) {
-  std::snprintf(name, kEntryNameSize, "%s%c%05u", state.recordsFolderName, platform::kSeparator,
-                static_cast<unsigned>(index));
+void BuildRecordName(const FolderNames& folders, std::uint32_t index, NameBuilder* name) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%05u", static_cast<unsigned>(index));
+  name->Text(folders.records);
+  name->Byte(platform::kSeparator);
+  name->Text(number);
 }
 
 }  // namespace
 
-int ReadNextEntry(ArchiveState* state, const char* languageFilePath, ListedEntry* entry) {
-  ReadFolderNamesOnce(state, languageFilePath);
+int ReadNextEntry(ArchiveState* state, const char* languageFilePath, NameForm form,
+                  ListedEntry* entry) {
+  const FolderNames& folders = ReadFolderNamesOnce(state, languageFilePath, form);
   if (ListingIsOver(*state)) return kResultEndOfListing;
 
-  char* name = entry->name;
-  std::memset(name, 0, kEntryNameSize);
+  std::memset(entry->name, 0, sizeof entry->name);
+  NameBuilder name(entry->name, IsUtf8Form(form));
   std::uint32_t size;
   std::int32_t position = state->listPosition;
   if (position < 0) {
     if (position == -2) {
-      BuildConvertedName(*state, name);
+      BuildConvertedName(*state, folders, &name);
     } else {
-      BuildRawName(*state, name);
+      BuildRawName(*state, &name);
     }
     // Both stand for all record data; the converted size is not known
     // before the conversion runs.
     size = AllRecordsRange(*state).size;
   } else {
     std::uint32_t index = static_cast<std::uint32_t>(position);
-    BuildRecordName(*state, index, name);
+    BuildRecordName(folders, index, &name);
     size = RecordRange(*state, index).size;
   }
   entry->size = size;

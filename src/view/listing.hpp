@@ -11,20 +11,28 @@
 
 namespace ormidal {
 
-// Entry names fit the host's 260-byte name field with their terminator.
+// The 8-bit host record's name field, terminator included.
 inline constexpr std::size_t kEntryNameSize = 260;
+// Room for the longest name the listing makes, in any form.
+inline constexpr std::size_t kListedNameSize = 1024;
 
 // One entry as the listing gives it; the plug-in's boundary writes it into
 // whichever record the host passed.
 struct ListedEntry {
-  char name[kEntryNameSize];  // folders separated by the platform's separator
+  char name[kListedNameSize];  // folders separated by the platform's separator
   std::uint32_t size;
   CalendarTime time;
 };
 
-// Fills `entry` with the entry at state->listPosition and advances it:
-// kResultOk; or kResultEndOfListing once every entry was listed, leaving
-// `entry` untouched.
-int ReadNextEntry(ArchiveState* state, const char* languageFilePath, ListedEntry* entry);
+// Fills `entry` with the entry at state->listPosition, its name in `form`,
+// and advances it: kResultOk; or kResultEndOfListing once every entry was
+// listed, leaving `entry` untouched.
+//
+// Names in the host form are, on Windows, the database's own bytes and the
+// folder names in the user's code page, as the 8-bit host reads them;
+// elsewhere, and in the Unicode form, UTF-8: the database's name and type
+// code are read as Windows-1252, the handheld's character set.
+int ReadNextEntry(ArchiveState* state, const char* languageFilePath, NameForm form,
+                  ListedEntry* entry);
 
 }  // namespace ormidal

@@ -44,6 +44,11 @@ PluginLibrary::PluginLibrary(const char* path) {
   Bind(module, "PackFiles", &PackFiles, &error);
   Bind(module, "SetChangeVolProc", &SetChangeVolProc, &error);
   Bind(module, "SetProcessDataProc", &SetProcessDataProc, &error);
+  Bind(module, "GetBackgroundFlags", &GetBackgroundFlags, &error);
+  Bind(module, "OpenArchiveW", &OpenArchiveW, &error);
+  Bind(module, "ReadHeaderExW", &ReadHeaderExW, &error);
+  Bind(module, "ProcessFileW", &ProcessFileW, &error);
+  Bind(module, "PackFilesW", &PackFilesW, &error);
 }
 
 PluginLibrary::~PluginLibrary() {

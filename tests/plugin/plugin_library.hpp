@@ -16,6 +16,11 @@ struct PluginLibrary {
   using CloseArchiveFn = int(ORMIDAL_CALL*)(void*);
   using PackFilesFn = int(ORMIDAL_CALL*)(char*, char*, char*, char*, int);
   using SetCallbackFn = void(ORMIDAL_CALL*)(void*, void*);
+  using GetBackgroundFlagsFn = int(ORMIDAL_CALL*)();
+  using OpenArchiveWFn = void*(ORMIDAL_CALL*)(OpenArchiveRequestW*);
+  using ReadHeaderExWFn = int(ORMIDAL_CALL*)(void*, EntryHeaderExW*);
+  using ProcessFileWFn = int(ORMIDAL_CALL*)(void*, int, char16_t*, char16_t*);
+  using PackFilesWFn = int(ORMIDAL_CALL*)(char16_t*, char16_t*, char16_t*, char16_t*, int);
 
   // Loads the library at `path`; Loaded() tells whether every export was found.
   explicit PluginLibrary(const char* path);
@@ -38,6 +43,11 @@ struct PluginLibrary {
   PackFilesFn PackFiles = nullptr;
   SetCallbackFn SetChangeVolProc = nullptr;
   SetCallbackFn SetProcessDataProc = nullptr;
+  GetBackgroundFlagsFn GetBackgroundFlags = nullptr;
+  OpenArchiveWFn OpenArchiveW = nullptr;
+  ReadHeaderExWFn ReadHeaderExW = nullptr;
+  ProcessFileWFn ProcessFileW = nullptr;
+  PackFilesWFn PackFilesW = nullptr;
 };
 
 }  // namespace ormidal::testing

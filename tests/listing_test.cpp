@@ -76,8 +76,10 @@ TEST_F(Listing, RecognisedDatabaseListsConvertedRawThenRecords) {
   ListedEntry entry;
   std::memset(static_cast<void*>(&entry), 0x5A, sizeof entry);
   ListedEntry untouched = entry;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry),
+            kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry),
+            kResultEndOfListing);
   EXPECT_EQ(0, std::memcmp(&entry, &untouched, sizeof entry));
 }
 
@@ -167,9 +169,11 @@ TEST_F(Listing, AClosedDatabaseListsNothing) {
   ListAll();
   ClearArchiveState(state.get());  // the cursor stays where it was
   ListedEntry entry;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry),
+            kResultEndOfListing);
   state->listPosition = -1;
-  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry), kResultEndOfListing);
+  EXPECT_EQ(ReadNextEntry(state.get(), languageFile.c_str(), kHostNames, &entry),
+            kResultEndOfListing);
 }
 
 class LanguageFile : public Listing {
@@ -218,6 +222,22 @@ TEST_F(LanguageFile, LongValuesAreCutTo62Characters) {
   EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=" + seventy + "\n"),
             Names(seventy.substr(0, 62), "Converted"));
 }
+
+#if !defined(_WIN32)
+// On POSIX the language file is UTF-8: a value is cut after 62 characters,
+// not inside one, and a value that is not UTF-8 leaves the default.
+TEST_F(LanguageFile, ValuesAreUtf8Characters) {
+  EXPECT_EQ(
+      FolderNames("[ORMIDAL]\nRecords=Datens\xC3\xA4tze\nConverted=\xE5\xA4\x89\xE6\x8F\x9B\n"),
+      Names("Datens\xC3\xA4tze", "\xE5\xA4\x89\xE6\x8F\x9B"));
+  std::string emoji = "\xF0\x9F\x98\x80";
+  std::string many;
+  for (int i = 0; i < 70; ++i) many += emoji;
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=" + many + "\n").first, many.substr(0, 62 * 4));
+  EXPECT_EQ(FolderNames("[ORMIDAL]\nRecords=Datens\xE4tze\nConverted=\xC3\n"),
+            Names("Records", "Converted"));
+}
+#endif
 
 TEST_F(LanguageFile, QuotesCommentsCaseAndBlanks) {
   EXPECT_EQ(FolderNames("\xEF\xBB\xBF; Records=Comment\n"

@@ -30,24 +30,40 @@ constexpr std::size_t kExtractStride = 1;
 
 // What a host sees of one entry: the record it got and what it copied.
 struct Seen {
-  EntryHeader header;
+  std::string name;
+  std::uint32_t size;
+  std::uint32_t time;
+  std::int32_t attributes;
   int result;
   Bytes bytes;
 };
 
 bool operator==(const Seen& a, const Seen& b) {
-  return std::memcmp(&a.header, &b.header, sizeof a.header) == 0 && a.result == b.result &&
-         a.bytes == b.bytes;
+  return a.name == b.name && a.size == b.size && a.time == b.time && a.attributes == b.attributes &&
+         a.result == b.result && a.bytes == b.bytes;
 }
+
+// Which exports a walk uses: the 8-bit ones or the Unicode ones.
+enum class Exports { kAnsi, kUnicode };
+
+std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 // One database walked entry by entry, one step per call, so that walks of
 // several databases can be interleaved.
 class Walk {
  public:
-  Walk(const std::string& database, const std::string& folder) : folder_(folder) {
-    OpenArchiveRequest request{database.c_str(), 0, -1};
-    handle_ = Plugin().OpenArchive(&request);
-    openResult_ = request.openResult;
+  Walk(const std::string& database, const std::string& folder, Exports exports = Exports::kAnsi)
+      : folder_(folder), exports_(exports) {
+    if (exports_ == Exports::kAnsi) {
+      OpenArchiveRequest request{database.c_str(), 0, -1};
+      handle_ = Plugin().OpenArchive(&request);
+      openResult_ = request.openResult;
+    } else {
+      std::u16string path = Wide(database);
+      OpenArchiveRequestW request{path.c_str(), 0, -1};
+      handle_ = Plugin().OpenArchiveW(&request);
+      openResult_ = request.openResult;
+    }
   }
   ~Walk() {
     if (handle_ != nullptr) Plugin().CloseArchive(handle_);
@@ -61,11 +77,11 @@ class Walk {
   // the others are skipped). False at the end of the listing.
   bool Step() {
     Seen seen{};
-    if (Plugin().ReadHeader(handle_, &seen.header) != 0) return false;
+    if (!ReadEntry(&seen)) return false;
     std::size_t index = seen_.size();
     if (index % kExtractStride == 0) {
       std::string dest = folder_ + platform::kSeparator + "entry";
-      seen.result = Plugin().ProcessFile(handle_, 2, nullptr, dest.data());
+      seen.result = Extract(dest);
       seen.bytes = FileExists(dest) ? ReadFileBytes(dest) : Bytes{};
     } else {
       seen.result = Plugin().ProcessFile(handle_, 0, nullptr, nullptr);
@@ -82,7 +98,36 @@ class Walk {
   const std::vector<Seen>& Entries() const { return seen_; }
 
  private:
+  bool ReadEntry(Seen* seen) {
+    if (exports_ == Exports::kAnsi) {
+      EntryHeader header{};
+      if (Plugin().ReadHeader(handle_, &header) != 0) return false;
+      *seen = {header.fileName, header.unpackedSize, header.fileTime, header.fileAttributes, 0, {}};
+      return true;
+    }
+    EntryHeaderExW header{};
+    if (Plugin().ReadHeaderExW(handle_, &header) != 0) return false;
+    std::u16string name(header.fileName);
+    *seen = {std::string(name.begin(), name.end()),
+             header.unpackedSizeLow,
+             header.fileTime,
+             header.fileAttributes,
+             0,
+             {}};
+    return true;
+  }
+
+  int Extract(const std::string& dest) {
+    if (exports_ == Exports::kAnsi) {
+      std::string path = dest;
+      return Plugin().ProcessFile(handle_, 2, nullptr, path.data());
+    }
+    std::u16string path = Wide(dest);
+    return Plugin().ProcessFileW(handle_, 2, nullptr, path.data());
+  }
+
   std::string folder_;
+  Exports exports_;
   void* handle_ = nullptr;
   int openResult_ = -1;
   std::vector<Seen> seen_;
@@ -128,8 +173,8 @@ class Concurrency : public ::testing::Test {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       if (!(entries[i] == alone_[database][i])) {
         ADD_FAILURE() << "database " << database << ", entry " << i << " ("
-                      << alone_[database][i].header.fileName << ") differs: got "
-                      << entries[i].header.fileName << ", result " << entries[i].result;
+                      << alone_[database][i].name << ") differs: got " << entries[i].name
+                      << ", result " << entries[i].result;
         return;
       }
     }
@@ -156,19 +201,22 @@ TEST_F(Concurrency, TwoDatabasesUsedAlternatelyFromOneThread) {
 }
 
 TEST_F(Concurrency, EachDatabaseInAThreadOfItsOwn) {
-  std::vector<Seen> results[2];
-  std::string folders[2] = {Folder("t0"), Folder("t1")};
-  std::vector<std::thread> threads;
-  for (int i = 0; i < 2; ++i) {
-    threads.emplace_back([&, i] {
-      Walk walk(databases_[i], folders[i]);
-      if (walk.Opened()) walk.ToTheEnd();
-      results[i] = walk.Entries();
-    });
+  for (Exports exports : {Exports::kAnsi, Exports::kUnicode}) {
+    SCOPED_TRACE(exports == Exports::kAnsi ? "8-bit exports" : "Unicode exports");
+    std::vector<Seen> results[2];
+    std::string folders[2] = {Folder("t0"), Folder("t1")};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+      threads.emplace_back([&, i] {
+        Walk walk(databases_[i], folders[i], exports);
+        if (walk.Opened()) walk.ToTheEnd();
+        results[i] = walk.Entries();
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    ExpectSameAsAlone(0, results[0]);
+    ExpectSameAsAlone(1, results[1]);
   }
-  for (std::thread& thread : threads) thread.join();
-  ExpectSameAsAlone(0, results[0]);
-  ExpectSameAsAlone(1, results[1]);
 }
 
 // While one thread copies a database out, others open and close databases
@@ -191,7 +239,7 @@ TEST_F(Concurrency, OpeningAndClosingElsewhereLeavesAWalkAlone) {
         void* handle = Plugin().OpenArchive(&request);
         EntryHeader header{};
         if (handle == nullptr || Plugin().ReadHeader(handle, &header) != 0 ||
-            std::memcmp(&header, &alone_[1][0].header, sizeof header) != 0) {
+            header.fileName != alone_[1][0].name) {
           ++failures[c];
         }
         Plugin().CloseArchive(handle);

@@ -30,15 +30,15 @@ TEST(LanguageFilePath, APathWithoutSeparatorIsCutAfterItsFirstCharacter) {
 TEST(LanguageFilePath, IsLeftEmptyRatherThanCutWhenTooLong) {
   char out[platform::kPathBufferSize];
   // The folder alone fits; with lang/xx/ormidal.ini it would pass the limit.
-  std::string folder(platform::kPathLimit - 19, 'd');
+  std::string folder(platform::kLongPathLimit - 19, 'd');
   std::string library = folder + platform::kSeparator + "x.dll";
   EXPECT_FALSE(BuildLanguageFilePath(library.c_str(), "de", out, sizeof out));
   EXPECT_STREQ(out, "");
   // Exactly at the limit it is kept.
-  std::string fits(platform::kPathLimit - std::string("lang/de/ormidal.ini").size() - 1, 'd');
+  std::string fits(platform::kLongPathLimit - std::string("lang/de/ormidal.ini").size() - 1, 'd');
   library = fits + platform::kSeparator + "x.dll";
   ASSERT_TRUE(BuildLanguageFilePath(library.c_str(), "de", out, sizeof out));
-  EXPECT_EQ(std::string(out).size(), platform::kPathLimit);
+  EXPECT_EQ(std::string(out).size(), platform::kLongPathLimit);
 }
 
 TEST(LanguageFilePath, TheEntryRoutineRebuildsTheSameValue) {

@@ -61,7 +61,10 @@ constexpr DWORD kLargestTransfer = 1u << 30;
 File OpenForReading(const char* path) {
   WidePath wide(path);
   if (!wide.Valid()) return File{};
-  HANDLE handle = CreateFileW(wide.Text(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  // Other readers are let in: a host may copy from a database in one thread
+  // while another opens it again, and neither may fail for the other.
+  // Writers stay out while the file is read.
+  HANDLE handle = CreateFileW(wide.Text(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return File{};
   if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -173,7 +176,8 @@ bool OwnLibraryPath(void* module, char* buffer, std::size_t size) {
   DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), wide, kUnicodePathUnits + 1);
   // A full buffer means the path was cut: an unusable directory.
   if (length == 0 || length > kUnicodePathUnits) return false;
-  int capacity = size > kPathBufferSize ? static_cast<int>(kPathBufferSize) : static_cast<int>(size);
+  int capacity =
+      size > kPathBufferSize ? static_cast<int>(kPathBufferSize) : static_cast<int>(size);
   int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length) + 1, buffer, capacity,
                                   nullptr, nullptr);
   return bytes > 0;
@@ -205,8 +209,7 @@ void UserLanguage(char language[3]) {
 }
 
 std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
-                              ProfileText form, char* buffer, std::size_t size,
-                              const char* path) {
+                              ProfileText form, char* buffer, std::size_t size, const char* path) {
   if (size == 0) return 0;
   buffer[0] = '\0';
   // The names are ASCII: the section, the key and the default folder names.
@@ -224,12 +227,22 @@ std::size_t ReadProfileString(const char* section, const char* key, const char* 
   DWORD units = GetPrivateProfileStringW(wideSection, wideKey, wideFallback, value, 1024,
                                          widePath.Valid() ? widePath.Text() : L"");
   UINT codePage = form == ProfileText::kUtf8 ? CP_UTF8 : CP_ACP;
-  int capacity = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-  int bytes = WideCharToMultiByte(codePage, 0, value, static_cast<int>(units), buffer, capacity - 1,
-                                  nullptr, nullptr);
-  if (bytes < 0 || (bytes == 0 && units > 0)) bytes = 0;
-  buffer[bytes] = '\0';
-  return static_cast<std::size_t>(bytes);
+  char converted[4 * 1024];
+  int bytes = WideCharToMultiByte(codePage, 0, value, static_cast<int>(units), converted,
+                                  sizeof converted, nullptr, nullptr);
+  if (bytes < 0) bytes = 0;
+  std::size_t length = static_cast<std::size_t>(bytes);
+  if (length > size - 1) {
+    length = size - 1;
+    // UTF-8 is cut before a character, never inside one.
+    while (form == ProfileText::kUtf8 && length > 0 &&
+           (static_cast<unsigned char>(converted[length]) & 0xC0) == 0x80) {
+      --length;
+    }
+  }
+  std::memcpy(buffer, converted, length);
+  buffer[length] = '\0';
+  return length;
 }
 
 }  // namespace ormidal::platform

@@ -35,8 +35,8 @@ struct File {
 
 enum class CreateResult { kCreated, kExists, kFailed };
 
-// Opens an existing regular file for reading, without sharing where the
-// platform has that notion. Folders and devices are refused.
+// Opens an existing regular file for reading, shared with other readers
+// only where the platform has that notion. Folders and devices are refused.
 File OpenForReading(const char* path);
 
 // Creates a file for writing. With `exclusive`, creation fails with kExists

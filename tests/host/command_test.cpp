@@ -327,6 +327,17 @@ TEST(Command, PackFindsATextInTheCurrentFolder) {
   EXPECT_EQ(ReadFileBytes(dir.File("plain.pdb")).size(), 113u);
 }
 
+// A database holds one text: several are refused in words, nothing made.
+TEST(Command, PackRefusesSeveralTexts) {
+  TempDir dir;
+  WriteFileBytes(dir.File("a.txt"), ToBytes("a"));
+  WriteFileBytes(dir.File("b.txt"), ToBytes("b"));
+  std::string database = dir.File("two.pdb");
+  ExpectOneLineMessage(RunOrmidal({"pack", dir.File("a.txt"), dir.File("b.txt"), database}),
+                       database, "a database holds one text");
+  EXPECT_FALSE(FileExists(database));
+}
+
 #if !defined(_WIN32)
 TEST(Command, AFullDiskIsAWriteErrorWithNothingLeft) {
   TempDir dir;

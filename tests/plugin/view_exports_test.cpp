@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -171,6 +172,50 @@ std::vector<Listed> ListWithLanguageFile(const std::string& iniText) {
   rmdir(langFolder.c_str());
 #endif
   return entries;
+}
+
+// Every entry carries the database's creation time and the attributes of
+// a plain file, in the forms the platform's hosts read.
+TEST(ViewExports, TimeAndAttributesInThePlatformsForm) {
+  ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+  TempDir dir;
+  // 4 January 2008, 12:34:56, counted from 1970.
+  std::string path = DatabaseBuilder()
+                         .Name("t")
+                         .Kind("DATA", "none")
+                         .CreationTime(1199450096)
+                         .AddRecord("x")
+                         .WriteTo(dir.File("t.pdb"));
+#if !defined(_WIN32)
+  const char* zone = getenv("TZ");
+  std::string saved = zone != nullptr ? zone : "";
+  setenv("TZ", "UTC-3", 1);  // the host shows Unix times on the local clock
+  tzset();
+#endif
+  OpenArchiveRequest request{path.c_str(), 0, -1};
+  void* handle = Plugin().OpenArchive(&request);
+  ASSERT_NE(handle, nullptr);
+  EntryHeader header{};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(Plugin().ReadHeader(handle, &header), 0);
+#if defined(_WIN32)
+    EXPECT_EQ(header.fileTime,
+              (28u << 25) | (1u << 21) | (4u << 16) | (12u << 11) | (34u << 5) | 28u);
+    EXPECT_EQ(header.fileAttributes, 0);
+#else
+    EXPECT_EQ(header.fileTime, 1199450096u - 3 * 3600);
+    EXPECT_EQ(header.fileAttributes, 0100644);
+#endif
+  }
+  Plugin().CloseArchive(handle);
+#if !defined(_WIN32)
+  if (zone != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+#endif
 }
 
 TEST(ViewExports, LanguageFileBesideTheLibraryRenamesTheFolders) {

@@ -168,13 +168,6 @@ bool CountKept(platform::File source, unsigned char* buffer, std::uint64_t* kept
   return true;
 }
 
-// The list holds zero-terminated names and ends with an empty one: a
-// second name follows when the first one's terminator is not the end.
-bool NamesSeveralFiles(const char* addList) {
-  if (addList == nullptr || addList[0] == '\0') return false;
-  return addList[std::strlen(addList) + 1] != '\0';
-}
-
 int WritePacked(const char* packedFile, const char* name, platform::File source,
                 std::uint32_t textLength, unsigned char* buffer) {
   if (textLength >= kPackedTextLimit) return kResultTooManyFiles;
@@ -194,6 +187,12 @@ int WritePacked(const char* packedFile, const char* name, platform::File source,
 }
 
 }  // namespace
+
+// A second name follows when the first one's terminator is not the end.
+bool NamesSeveralFiles(const char* addList) {
+  if (addList == nullptr || addList[0] == '\0') return false;
+  return addList[std::strlen(addList) + 1] != '\0';
+}
 
 bool CountKeptBytes(platform::File source, std::uint64_t* kept) {
   std::unique_ptr<Block> block = NewBlock();

@@ -25,6 +25,10 @@ inline constexpr std::uint64_t kPackedTextLimit = 65534ull * 4096;
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList,
                  const char* storedName = nullptr);
 
+// True when the host's list of names (each zero-terminated, then an empty
+// one) holds more than one name.
+bool NamesSeveralFiles(const char* addList);
+
 // Counts the bytes StripForDevice keeps from the current position of `source`
 // to its end. False when reading fails (or no buffer could be had).
 bool CountKeptBytes(platform::File source, std::uint64_t* kept);

@@ -19,23 +19,24 @@ constexpr std::uint32_t kGenerationMask = 0xFFFFFFFFu >> kSlotBits;
 static_assert(kMaxOpenArchives < (1u << kSlotBits));
 
 struct Slot {
-  OpenedArchive* state = nullptr;
+  OpenedArchive* archive = nullptr;
   std::uint32_t generation = 0;
 };
 
-// Only the table of slots is shared; every state belongs to its handle.
+// Only the table of slots is shared; every open database belongs to its
+// handle.
 class HandleTable {
  public:
   ~HandleTable() {
-    for (Slot& slot : slots_) delete slot.state;
+    for (Slot& slot : slots_) delete slot.archive;
   }
 
-  void* Add(OpenedArchive* state) {
+  void* Add(OpenedArchive* archive) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (unsigned tried = 0; tried < kMaxOpenArchives; ++tried) {
       unsigned index = (next_ + tried) % kMaxOpenArchives;
-      if (slots_[index].state != nullptr) continue;
-      slots_[index].state = state;
+      if (slots_[index].archive != nullptr) continue;
+      slots_[index].archive = archive;
       // Slots are taken in turn, so a handle just closed is not given out
       // again at once.
       next_ = (index + 1) % kMaxOpenArchives;
@@ -48,7 +49,7 @@ class HandleTable {
     unsigned index;
     if (!Decode(handle, &index)) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
-    return Matches(handle, index) ? slots_[index].state : nullptr;
+    return Matches(handle, index) ? slots_[index].archive : nullptr;
   }
 
   OpenedArchive* Remove(void* handle) {
@@ -56,10 +57,10 @@ class HandleTable {
     if (!Decode(handle, &index)) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!Matches(handle, index)) return nullptr;
-    OpenedArchive* state = slots_[index].state;
-    slots_[index].state = nullptr;
+    OpenedArchive* archive = slots_[index].archive;
+    slots_[index].archive = nullptr;
     slots_[index].generation = (slots_[index].generation + 1) & kGenerationMask;
-    return state;
+    return archive;
   }
 
  private:
@@ -78,7 +79,7 @@ class HandleTable {
   }
 
   bool Matches(void* handle, unsigned index) const {
-    return slots_[index].state != nullptr && Encode(index, slots_[index].generation) == handle;
+    return slots_[index].archive != nullptr && Encode(index, slots_[index].generation) == handle;
   }
 
   std::mutex mutex_;
@@ -94,20 +95,20 @@ HandleTable& Handles() {
 }  // namespace
 
 void* OpenArchiveHandle(const char* path, int* result) {
-  OpenedArchive* state = new (std::nothrow) OpenedArchive();
-  if (state == nullptr) {
+  OpenedArchive* archive = new (std::nothrow) OpenedArchive();
+  if (archive == nullptr) {
     *result = kResultNoMemory;
     return nullptr;
   }
-  *result = OpenDatabase(path, &state->state);
+  *result = OpenDatabase(path, &archive->state);
   if (*result != kResultOk) {
-    delete state;
+    delete archive;
     return nullptr;
   }
-  state->hostFileTime = HostFileTime(state->state.entryTime);
-  void* handle = Handles().Add(state);
+  archive->hostFileTime = HostFileTime(archive->state.entryTime);
+  void* handle = Handles().Add(archive);
   if (handle == nullptr) {
-    delete state;
+    delete archive;
     *result = kResultNoMemory;
   }
   return handle;
@@ -116,9 +117,9 @@ void* OpenArchiveHandle(const char* path, int* result) {
 OpenedArchive* FindArchive(void* handle) { return Handles().Find(handle); }
 
 bool CloseArchiveHandle(void* handle) {
-  OpenedArchive* state = Handles().Remove(handle);
-  delete state;
-  return state != nullptr;
+  OpenedArchive* archive = Handles().Remove(handle);
+  delete archive;
+  return archive != nullptr;
 }
 
 }  // namespace ormidal

@@ -66,13 +66,7 @@ int Pack(bool targetConverted, const char* target, bool sourcesConverted, const 
   return PackTextFile(target, folder, names.c_str(), storedName.c_str());
 }
 
-// Lists without their first name are passed on as they are: the packer
-// reports them.
-bool SeveralNames(const char* list) {
-  return list != nullptr && list[0] != '\0' && list[std::strlen(list) + 1] != '\0';
-}
-
-bool SeveralNames(const char16_t* list) {
+bool NamesSeveralFiles(const char16_t* list) {
   if (list == nullptr || list[0] == 0) return false;
   while (*list != 0) ++list;
   return list[1] != 0;
@@ -154,7 +148,7 @@ ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void* handle) {
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourcePath, char* addList,
                                           int) {
   try {
-    if (SeveralNames(addList)) return kResultTooManyFiles;
+    if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
     PathBuffer target, folder;
     std::string names;
     bool targetConverted = PathFromHost(packedFile, target);
@@ -170,7 +164,7 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourceP
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char16_t* sourcePath,
                                            char16_t* addList, int) {
   try {
-    if (SeveralNames(addList)) return kResultTooManyFiles;
+    if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
     static const char16_t kEmpty[2] = {0, 0};
     PathBuffer target, folder;
     std::string names;

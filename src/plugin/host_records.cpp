@@ -41,8 +41,7 @@ void FillEntryHeader(const ListedEntry& entry, std::uint32_t fileTime, EntryHead
 
 void FillEntryHeaderExW(const ListedEntry& entry, std::uint32_t fileTime, EntryHeaderExW* header) {
   std::memset(static_cast<void*>(header), 0, sizeof *header);
-  Utf8ToUtf16(entry.name, strnlen(entry.name, sizeof entry.name), header->fileName,
-              kWideNameUnits);
+  Utf8ToUtf16(entry.name, strnlen(entry.name, sizeof entry.name), header->fileName, kWideNameUnits);
   header->packedSizeLow = entry.size;
   header->unpackedSizeLow = entry.size;
   header->fileTime = fileTime;

@@ -4,8 +4,6 @@
 // appointments become one iCalendar of VEVENTs in floating local time, as
 // the handheld had no time zones.
 
-#include <cstdio>
-
 #include "convert/categories.hpp"
 #include "convert/content_lines.hpp"
 #include "convert/conversion.hpp"
@@ -200,34 +198,28 @@ int ReadEvent(Conversion* conversion, const HandheldRecord& record, Event* event
 
 // "YYYYMMDD" for an untimed event, "YYYYMMDDTHHMMSS" in floating time for a
 // timed one.
-void FormatWhen(CalendarDate date, bool timed, int hour, int minute, int second, char* text,
-                std::size_t size) {
-  char day[kDateTextSize];
-  FormatDate(date, day);
-  if (timed) {
-    std::snprintf(text, size, "%sT%02d%02d%02d", day, hour % 100, minute % 100, second % 100);
-  } else {
-    std::snprintf(text, size, "%s", day);
-  }
+AsciiText& AddWhen(AsciiText& text, CalendarDate date, bool timed, int hour, int minute,
+                   int second) {
+  text.Decimal(date.year, 4).Decimal(date.month, 2).Decimal(date.day, 2);
+  if (timed) text.Add('T').Decimal(hour, 2).Decimal(minute, 2).Decimal(second, 2);
+  return text;
 }
 
 int WriteTimes(Conversion* conversion, const Event& event) {
-  char when[32];
-  char line[64];
-  FormatWhen(event.date, event.timed, event.startHour, event.startMinute, 0, when, sizeof when);
-  std::snprintf(line, sizeof line, "DTSTART%s:%s", event.timed ? "" : ";VALUE=DATE", when);
-  int result = WriteAsciiLine(conversion, line);
+  AsciiText start;
+  start.Add(event.timed ? "DTSTART:" : "DTSTART;VALUE=DATE:");
+  AddWhen(start, event.date, event.timed, event.startHour, event.startMinute, 0);
+  int result = WriteAsciiLine(conversion, start);
   if (result != kResultOk) return result;
+  AsciiText end;
   if (event.timed) {
     if (!event.hasEnd) return kResultOk;
-    FormatWhen(event.date, true, event.endHour, event.endMinute, 0, when, sizeof when);
-    std::snprintf(line, sizeof line, "DTEND:%s", when);
+    AddWhen(end.Add("DTEND:"), event.date, true, event.endHour, event.endMinute, 0);
   } else {
     // The end of an all-day event is the day after, not included.
-    FormatWhen(NextDay(event.date), false, 0, 0, 0, when, sizeof when);
-    std::snprintf(line, sizeof line, "DTEND;VALUE=DATE:%s", when);
+    AddWhen(end.Add("DTEND;VALUE=DATE:"), NextDay(event.date), false, 0, 0, 0);
   }
-  return WriteAsciiLine(conversion, line);
+  return WriteAsciiLine(conversion, end);
 }
 
 // The rule of a repeat. Its end day is included whole: a date for an
@@ -236,32 +228,24 @@ int WriteTimes(Conversion* conversion, const Event& event) {
 int WriteRule(Conversion* conversion, const Event& event) {
   const Repeat& repeat = event.repeat;
   static const char* const kFrequencies[] = {"", "DAILY", "WEEKLY", "MONTHLY", "MONTHLY", "YEARLY"};
-  char rule[160];
-  int length = std::snprintf(rule, sizeof rule, "RRULE:FREQ=%s", kFrequencies[repeat.type]);
-  auto add = [&](const char* format, auto... values) {
-    length += std::snprintf(rule + length, sizeof rule - static_cast<std::size_t>(length), format,
-                            values...);
-  };
-  if (repeat.frequency > 1) add(";INTERVAL=%d", int{repeat.frequency});
-  if (repeat.hasEnd) {
-    char until[32];
-    FormatWhen(repeat.end, event.timed, 23, 59, 59, until, sizeof until);
-    add(";UNTIL=%s", until);
-  }
+  AsciiText rule;
+  rule.Add("RRULE:FREQ=").Add(kFrequencies[repeat.type]);
+  if (repeat.frequency > 1) rule.Add(";INTERVAL=").Decimal(repeat.frequency);
+  if (repeat.hasEnd) AddWhen(rule.Add(";UNTIL="), repeat.end, event.timed, 23, 59, 59);
   if (repeat.type == kWeekly) {
     const char* separator = ";BYDAY=";
     for (int day = 0; day < 7; ++day) {
       if ((repeat.repeatOn & (1u << day)) == 0) continue;
-      add("%s%s", separator, kWeekdays[day]);
+      rule.Add(separator).Add(kWeekdays[day]);
       separator = ",";
     }
-    add(";WKST=%s", kWeekdays[repeat.startOfWeek]);
+    rule.Add(";WKST=").Add(kWeekdays[repeat.startOfWeek]);
   } else if (repeat.type == kMonthlyByDay) {
     unsigned week = repeat.repeatOn / 7;
-    add(";BYDAY=%d%s", week == kLastWeek ? -1 : static_cast<int>(week) + 1,
-        kWeekdays[repeat.repeatOn % 7]);
+    rule.Add(";BYDAY=").Decimal(week == kLastWeek ? -1 : static_cast<long>(week) + 1);
+    rule.Add(kWeekdays[repeat.repeatOn % 7]);
   } else if (repeat.type == kMonthlyByDate) {
-    add(";BYMONTHDAY=%d", event.date.day);
+    rule.Add(";BYMONTHDAY=").Decimal(event.date.day);
   }
   return WriteAsciiLine(conversion, rule);
 }
@@ -281,15 +265,15 @@ int WriteExceptions(Conversion* conversion, const Event& event) {
       conversion->damaged = true;
       continue;
     }
-    char when[32];
-    FormatWhen(date, event.timed, event.startHour, event.startMinute, 0, when, sizeof when);
+    AsciiText when;
     if (!begun) {
-      result = AppendAscii(conversion, &line, event.timed ? "EXDATE:" : "EXDATE;VALUE=DATE:");
+      when.Add(event.timed ? "EXDATE:" : "EXDATE;VALUE=DATE:");
       begun = true;
     } else {
-      result = AppendAscii(conversion, &line, ",");
+      when.Add(',');
     }
-    if (result == kResultOk) result = AppendAscii(conversion, &line, when);
+    AddWhen(when, date, event.timed, event.startHour, event.startMinute, 0);
+    result = AppendAscii(conversion, &line, when);
   }
   if (result == kResultOk && begun) result = EndLine(conversion, &line);
   return result;
@@ -299,15 +283,11 @@ int WriteExceptions(Conversion* conversion, const Event& event) {
 // alarm for a DESCRIPTION, which is the event's own.
 int WriteAlarm(Conversion* conversion, const Event& event) {
   const Alarm& alarm = event.alarm;
-  int amount = alarm.advance < 0 ? -alarm.advance : alarm.advance;
-  const char* sign = alarm.advance > 0 ? "-" : "";
-  char trigger[48];
-  if (alarm.unit == kDays) {
-    std::snprintf(trigger, sizeof trigger, "TRIGGER:%sP%dD", sign, amount);
-  } else {
-    std::snprintf(trigger, sizeof trigger, "TRIGGER:%sPT%d%c", sign, amount,
-                  alarm.unit == kHours ? 'H' : 'M');
-  }
+  AsciiText trigger;
+  trigger.Add(alarm.advance > 0 ? "TRIGGER:-" : "TRIGGER:");
+  trigger.Add(alarm.unit == kDays ? "P" : "PT");
+  trigger.Decimal(alarm.advance < 0 ? -alarm.advance : alarm.advance);
+  trigger.Add(alarm.unit == kDays ? 'D' : alarm.unit == kHours ? 'H' : 'M');
   int result = WriteAsciiLine(conversion, "BEGIN:VALARM");
   if (result == kResultOk) result = WriteAsciiLine(conversion, "ACTION:DISPLAY");
   if (result == kResultOk) {

@@ -2,8 +2,6 @@
 // byte of its own, and one zero-terminated string for each field the mask
 // names. Each contact becomes one vCard 3.0.
 
-#include <cstdio>
-
 #include "convert/categories.hpp"
 #include "convert/content_lines.hpp"
 #include "convert/conversion.hpp"
@@ -140,14 +138,16 @@ int WritePhones(Conversion* conversion, const Contact& contact) {
     if (!value.present) continue;
     unsigned label = PhoneLabel(contact, phone);
     bool listed = ListedPhone(contact) == phone;
-    char name[40];
+    AsciiText name;
     if (label < kLabelCount) {
-      std::snprintf(name, sizeof name, "%s%s", kPhoneProperties[label], listed ? ",PREF" : "");
+      name.Add(kPhoneProperties[label]).Add(listed ? ",PREF" : "");
     } else {
       // A label the handheld does not define: a phone of no known type.
-      std::snprintf(name, sizeof name, "%s", listed ? "TEL;TYPE=PREF" : "TEL");
+      name.Add(listed ? "TEL;TYPE=PREF" : "TEL");
     }
-    if (int result = WriteTextProperty(conversion, name, value); result != kResultOk) return result;
+    if (int result = WriteTextProperty(conversion, name.text, value); result != kResultOk) {
+      return result;
+    }
   }
   return kResultOk;
 }

@@ -47,8 +47,46 @@ bool IsPlain(unsigned char byte) {
 
 }  // namespace
 
+AsciiText& AsciiText::Add(const char* more) {
+  while (*more != 0 && length < kCapacity) text[length++] = *more++;
+  text[length] = 0;
+  return *this;
+}
+
+AsciiText& AsciiText::Add(char c) {
+  if (length < kCapacity) text[length++] = c;
+  text[length] = 0;
+  return *this;
+}
+
+AsciiText& AsciiText::Decimal(long value, int width) {
+  unsigned long magnitude =
+      value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (count < width && count < static_cast<int>(sizeof digits)) digits[count++] = '0';
+  if (value < 0) Add('-');
+  while (count > 0) Add(digits[--count]);
+  return *this;
+}
+
+AsciiText& AsciiText::Hex(unsigned long value, int width) {
+  for (int shift = 4 * (width - 1); shift >= 0; shift -= 4) {
+    Add("0123456789abcdef"[(value >> shift) & 0xF]);
+  }
+  return *this;
+}
+
 int AppendAscii(Conversion* conversion, ContentLine* line, const char* text) {
   return PutRun(conversion, line, reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+}
+
+int AppendAscii(Conversion* conversion, ContentLine* line, const AsciiText& text) {
+  return PutRun(conversion, line, reinterpret_cast<const unsigned char*>(text.text), text.length);
 }
 
 int AppendText(Conversion* conversion, ContentLine* line, const unsigned char* bytes,
@@ -111,6 +149,12 @@ int WriteTextProperty(Conversion* conversion, const char* name, const StoredStri
 }
 
 int WriteAsciiLine(Conversion* conversion, const char* text) {
+  ContentLine line;
+  if (int result = AppendAscii(conversion, &line, text); result != kResultOk) return result;
+  return EndLine(conversion, &line);
+}
+
+int WriteAsciiLine(Conversion* conversion, const AsciiText& text) {
   ContentLine line;
   if (int result = AppendAscii(conversion, &line, text); result != kResultOk) return result;
   return EndLine(conversion, &line);

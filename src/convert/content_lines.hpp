@@ -13,6 +13,23 @@ namespace ormidal {
 
 inline constexpr std::size_t kContentLineLimit = 75;
 
+// A short run of ASCII put together by hand: names with their parameters,
+// dates, numbers. Formatting through printf cost a third of converting a
+// calendar. Whatever would not fit is dropped; no caller comes near.
+struct AsciiText {
+  static constexpr std::size_t kCapacity = 191;
+  char text[kCapacity + 1] = {};
+  std::size_t length = 0;
+
+  AsciiText& Add(const char* more);
+  AsciiText& Add(char c);
+  // `value` in at least `width` decimal digits, zero-padded, after a minus
+  // sign when negative.
+  AsciiText& Decimal(long value, int width = 1);
+  // `value` in exactly `width` lower-case hexadecimal digits.
+  AsciiText& Hex(unsigned long value, int width);
+};
+
 struct ContentLine {
   std::size_t octets = 0;  // on the current physical line, CR LF not counted
   bool afterCarriageReturn = false;
@@ -20,6 +37,7 @@ struct ContentLine {
 
 // Appends ASCII as it is: names, parameters, separators, dates.
 int AppendAscii(Conversion* conversion, ContentLine* line, const char* text);
+int AppendAscii(Conversion* conversion, ContentLine* line, const AsciiText& text);
 
 // Appends Windows-1252 text as an escaped UTF-8 text value: backslash,
 // comma and semicolon behind a backslash, each line end (LF, CR or CR LF)
@@ -37,5 +55,6 @@ int WriteTextProperty(Conversion* conversion, const char* name, const StoredStri
 
 // A whole line of ASCII, such as "BEGIN:VCARD".
 int WriteAsciiLine(Conversion* conversion, const char* text);
+int WriteAsciiLine(Conversion* conversion, const AsciiText& text);
 
 }  // namespace ormidal

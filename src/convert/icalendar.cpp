@@ -1,7 +1,5 @@
 #include "convert/icalendar.hpp"
 
-#include <cstdio>
-
 #include "convert/content_lines.hpp"
 #include "database/result.hpp"
 
@@ -38,19 +36,13 @@ int BeginCalendar(Conversion* conversion, const HandheldHeader& header, Calendar
 
 int WriteIdentity(Conversion* conversion, CalendarFrame* frame, const HandheldRecord& record) {
   std::uint32_t id = record.uniqueId & 0xFFFFFF;
-  char line[80];
-  if (FirstUse(frame, id)) {
-    std::snprintf(line, sizeof line, "UID:%06lx-%08lx@ormidal", static_cast<unsigned long>(id),
-                  static_cast<unsigned long>(frame->creationTime));
-  } else {
-    std::snprintf(line, sizeof line, "UID:%06lx-%08lx-%lu@ormidal", static_cast<unsigned long>(id),
-                  static_cast<unsigned long>(frame->creationTime),
-                  static_cast<unsigned long>(record.index));
-  }
-  int result = WriteAsciiLine(conversion, line);
+  AsciiText uid;
+  uid.Add("UID:").Hex(id, 6).Add('-').Hex(frame->creationTime, 8);
+  if (!FirstUse(frame, id)) uid.Add('-').Decimal(record.index);
+  uid.Add("@ormidal");
+  int result = WriteAsciiLine(conversion, uid);
   if (result != kResultOk) return result;
-  std::snprintf(line, sizeof line, "DTSTAMP:%s", frame->stamp);
-  return WriteAsciiLine(conversion, line);
+  return WriteAsciiLine(conversion, AsciiText().Add("DTSTAMP:").Add(frame->stamp));
 }
 
 int EndCalendar(Conversion* conversion) { return WriteAsciiLine(conversion, "END:VCALENDAR"); }

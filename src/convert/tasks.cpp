@@ -2,8 +2,6 @@
 // marks the task done, a description and a note. The tasks become one
 // iCalendar of VTODOs.
 
-#include <cstdio>
-
 #include "convert/categories.hpp"
 #include "convert/content_lines.hpp"
 #include "convert/conversion.hpp"
@@ -72,7 +70,6 @@ int ReadTask(Conversion* conversion, const HandheldRecord& record, Task* task, b
 
 int WriteTask(Conversion* conversion, CalendarFrame* frame, const CategoryTable& categories,
               const HandheldRecord& record, const Task& task) {
-  char line[48];
   int result = WriteAsciiLine(conversion, "BEGIN:VTODO");
   if (result == kResultOk) result = WriteIdentity(conversion, frame, record);
   if (result == kResultOk) result = WriteTextProperty(conversion, "SUMMARY", task.description);
@@ -80,13 +77,12 @@ int WriteTask(Conversion* conversion, CalendarFrame* frame, const CategoryTable&
   if (result == kResultOk && task.hasDue) {
     char due[kDateTextSize];
     FormatDate(task.due, due);
-    std::snprintf(line, sizeof line, "DUE;VALUE=DATE:%s", due);
-    result = WriteAsciiLine(conversion, line);
+    result = WriteAsciiLine(conversion, AsciiText().Add("DUE;VALUE=DATE:").Add(due));
   }
   if (result == kResultOk && task.priority != 0) {
     // The handheld's five priorities spread over iCalendar's 1 (highest) to 9.
-    std::snprintf(line, sizeof line, "PRIORITY:%d", 2 * task.priority - 1);
-    result = WriteAsciiLine(conversion, line);
+    result =
+        WriteAsciiLine(conversion, AsciiText().Add("PRIORITY:").Decimal(2 * task.priority - 1));
   }
   if (result == kResultOk) {
     result =

@@ -405,6 +405,9 @@ TEST(ConvertCalendar, EveryRepeatTypeWithAndWithoutItsEnd) {
        {samples::kYearly, PackDate(2030, 3, 12), 1, 0, 0},
        "RRULE:FREQ=YEARLY;UNTIL=20300312"},
       {true, {samples::kYearly, kNoDate, 0, 0, 0}, "RRULE:FREQ=YEARLY"},
+      {true,
+       {samples::kDaily, PackDate(2004, 3, 12), 1, 0, 0},
+       "RRULE:FREQ=DAILY;UNTIL=20040312T235959"},
       {true, {samples::kNoRepeat, kNoDate, 1, 0, 0}, nullptr},
   };
   for (const Case& c : cases) {
@@ -693,6 +696,10 @@ std::vector<DamageCase> DamageCases() {
          e.exceptions = std::vector<std::uint16_t>{PackDate(2004, 3, 13)};
        }),
        event([](Event& e) { e.exceptions = std::vector<std::uint16_t>{PackDate(2004, 3, 13)}; })});
+  cases.push_back({"repeat ending before the event begins", "date", event([](Event& e) {
+                     e.repeat = Event::Repeat{samples::kDaily, PackDate(2004, 3, 11), 1, 0, 0};
+                   }),
+                   event([](Event&) {})});
   cases.push_back({"weekly repeat on no day", "date", event([](Event& e) {
                      e.repeat = Event::Repeat{samples::kWeekly, kNoDate, 1, 0, 0};
                    }),

@@ -35,15 +35,17 @@ bool RunQuietly(const std::string& command) {
 // Debian's own interpreters: the peers are Debian packages, whatever
 // python3 comes first on PATH.
 bool HavePeers() {
-  return RunQuietly("/usr/bin/perl -MJSON::PP -MPalm::Memo -MPalm::Address -MPalm::Datebook "
-                    "-MPalm::ToDo -e 1") &&
+  return RunQuietly(
+             "/usr/bin/perl -MJSON::PP -MPalm::Memo -MPalm::Address -MPalm::Datebook "
+             "-MPalm::ToDo -e 1") &&
          RunQuietly("/usr/bin/python3 -c 'import vobject, icalendar'");
 }
 
 TEST(HandheldInterop, PeerDatabasesConvertAndReadBack) {
   if (!HavePeers()) GTEST_SKIP() << "libpalm-perl, python3-vobject or python3-icalendar missing";
   TempDir dir;
-  ASSERT_TRUE(RunQuietly("/usr/bin/perl '" + kScripts + "/write_handheld.pl' '" + dir.Path() + "'"));
+  ASSERT_TRUE(
+      RunQuietly("/usr/bin/perl '" + kScripts + "/write_handheld.pl' '" + dir.Path() + "'"));
   struct Database {
     const char* file;
     DatabaseKind kind;
@@ -69,8 +71,8 @@ TEST(HandheldInterop, PeerDatabasesConvertAndReadBack) {
     platform::Close(&destination);
   }
   std::string report = dir.File("report.txt");
-  int status = std::system(("/usr/bin/python3 '" + kScripts + "/check_handheld.py' '" +
-                            dir.Path() + "' >'" + report + "' 2>&1")
+  int status = std::system(("/usr/bin/python3 '" + kScripts + "/check_handheld.py' '" + dir.Path() +
+                            "' >'" + report + "' 2>&1")
                                .c_str());
   testing::Bytes text = testing::ReadFileBytes(report);
   EXPECT_EQ(status, 0) << std::string(text.begin(), text.end());

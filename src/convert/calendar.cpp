@@ -109,9 +109,17 @@ void ReadAlarm(Conversion* conversion, const unsigned char* bytes, Alarm* alarm)
   if (!alarm->present) conversion->damaged = true;
 }
 
+bool Before(CalendarDate a, CalendarDate b) {
+  if (a.year != b.year) return a.year < b.year;
+  if (a.month != b.month) return a.month < b.month;
+  return a.day < b.day;
+}
+
 // A repeat with a byte it cannot mean is left out whole: any part of it
-// written alone would make up occurrences.
-void ReadRepeat(Conversion* conversion, const unsigned char* bytes, Repeat* repeat) {
+// written alone would make up occurrences. So is one that ends before the
+// event begins, which some calendars would show not even once.
+void ReadRepeat(Conversion* conversion, const unsigned char* bytes, CalendarDate start,
+                Repeat* repeat) {
   repeat->type = bytes[0];
   repeat->frequency = bytes[4];
   repeat->repeatOn = bytes[5];
@@ -121,6 +129,7 @@ void ReadRepeat(Conversion* conversion, const unsigned char* bytes, Repeat* repe
   switch (UnpackDate(ReadBigEndian16(bytes + 2), &repeat->end)) {
     case DateStatus::kValid:
       repeat->hasEnd = true;
+      valid = valid && !Before(repeat->end, start);
       break;
     case DateStatus::kNone:
       break;
@@ -170,7 +179,7 @@ int ReadEvent(Conversion* conversion, const HandheldRecord& record, Event* event
   }
   if ((flags & kHasRepeat) != 0) {
     if (int result = take(kRepeatSize, &fits); result != kResultOk || !fits) return result;
-    ReadRepeat(conversion, bytes, &event->repeat);
+    ReadRepeat(conversion, bytes, event->date, &event->repeat);
   }
   if ((flags & kHasExceptions) != 0) {
     if (int result = take(kPackedDateSize, &fits); result != kResultOk || !fits) return result;

@@ -39,7 +39,7 @@ int NextLiveRecord(Conversion* conversion, RecordWalk* walk, HandheldRecord* rec
   const ArchiveState& state = *conversion->state;
   *found = false;
   while (walk->next < state.recordCount) {
-    if (walk->next >= walk->batchStart + walk->batchCount || walk->batchCount == 0) {
+    if (walk->next >= walk->batchStart + walk->batchCount) {
       if (int result = ReadEntryBatch(conversion, walk); result != kResultOk) return result;
     }
     std::uint32_t index = walk->next++;

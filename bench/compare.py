@@ -2,7 +2,7 @@
 """Times the ormidal command on large files against tools doing the same
 work, in one run, and prints a Markdown table with the targets:
 
-    bench/compare.py [--build DIR] [--size-mb 100] [--memory-mb 200] [--runs 9]
+    bench/compare.py [--build DIR] [--size-mb 100] [--memory-mb 200] [--runs 9] [--only TEXT]
 
 Without --build, the linux preset is configured and built in
 /tmp/ormidal-bench-build (reused by later runs). Inputs and outputs live in a
@@ -110,7 +110,8 @@ def check_tools():
 
 def make_inputs(folder, megabytes):
     """text.txt (LF), text_crlf.txt, document.pdb, ztxt.pdb, many.pdb,
-    compressed.pdb (txt2pdbdoc) and text.txt.gz (gzip)."""
+    calendar.pdb and calendar_small.pdb, compressed.pdb (txt2pdbdoc) and
+    text.txt.gz (gzip)."""
     os.makedirs(folder, exist_ok=True)
     run_checked([sys.executable, os.path.join(HERE, "make_convert_inputs.py"), folder,
                  str(megabytes), "--many"])
@@ -152,9 +153,14 @@ def jobs_for(program, inputs, out):
     def cat(source):
         return Command("cat", ["cat", source], stdout=copy)
 
-    def dd(source):
-        return Command("dd bs=128K", ["dd", "if=" + source, "of=" + copy, "bs=128K", "status=none"],
+    def dd(source, block="128K"):
+        return Command("dd bs=" + block, ["dd", "if=" + source, "of=" + copy, "bs=" + block, "status=none"],
                        remove=[copy])
+
+    def convert_calendar(database_name):
+        ics = out + "/calendar.ics"
+        return Command("ormidal convert", [program, "convert", inputs + "/" + database_name, "-o", ics],
+                       remove=[ics])
 
     def convert(database_name):
         return Command("ormidal convert", [program, "convert", inputs + "/" + database_name, "-o", text],
@@ -179,6 +185,10 @@ def jobs_for(program, inputs, out):
                       remove=[peer_database]), 0.5)]),
         Job("list, 65535 records", Command("ormidal list", [program, "list", inputs + "/many.pdb"],
                                            stdout=out + "/listing.txt"), []),
+        Job("convert, calendar of 65535 records", convert_calendar("calendar.pdb"),
+            [(dd(inputs + "/calendar.pdb", "256K"), None)]),
+        Job("convert, calendar of 1000 records", convert_calendar("calendar_small.pdb"),
+            [(dd(inputs + "/calendar_small.pdb", "256K"), None)]),
     ]
 
 
@@ -195,6 +205,14 @@ def check_outputs(program, inputs, out):
         sys.exit("ormidal pack does not keep the text")
     for name in ("check.txt", "check.pdb"):
         os.remove(out + "/" + name)
+    # Every appointment but the deleted ones becomes an event.
+    for name, count in (("calendar.pdb", 65535), ("calendar_small.pdb", 1000)):
+        run_checked([program, "convert", inputs + "/" + name, "-o", out + "/check.ics"])
+        with open(out + "/check.ics", "rb") as f:
+            events = f.read().count(b"\r\nBEGIN:VEVENT\r\n")
+        if events != count - count // 50:
+            sys.exit("ormidal convert %s gives %d events, not %d" % (name, events, count - count // 50))
+        os.remove(out + "/check.ics")
 
 
 def seconds(value):
@@ -249,6 +267,7 @@ def main():
     parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--work", default=None, help="folder for the temporary files (default: /tmp)")
     parser.add_argument("--keep", action="store_true", help="leave the temporary files")
+    parser.add_argument("--only", default="", help="time only the jobs whose name holds this text")
     args = parser.parse_args()
     check_tools()
     program = find_ormidal(args.build)
@@ -259,7 +278,7 @@ def main():
         print("Making %d MB inputs in %s ..." % (args.size_mb, work), file=sys.stderr)
         make_inputs(inputs, args.size_mb)
         check_outputs(program, inputs, out)
-        jobs = jobs_for(program, inputs, out)
+        jobs = [job for job in jobs_for(program, inputs, out) if args.only in job.name]
         before = load()
         print("Timing, %d runs each ..." % args.runs, file=sys.stderr)
         time_jobs(jobs, args.runs)
@@ -273,7 +292,7 @@ def main():
             make_inputs(inputs, args.memory_mb)
             print("\nPeak memory (/usr/bin/time -v), %d MB text; the listing is of 65535 records.\n" %
                   args.memory_mb)
-            print(memory_table(jobs_for(program, inputs, out)))
+            print(memory_table([job for job in jobs_for(program, inputs, out) if args.only in job.name]))
     finally:
         if args.keep:
             print("Files kept in " + work, file=sys.stderr)

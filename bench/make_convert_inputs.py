@@ -9,6 +9,11 @@ make_convert_inputs.py FOLDER MEGABYTES writes, in FOLDER,
                 bytes, with a bookmark record after the stream
   many.pdb      (with --many) a document of 65535 records of 16 bytes, the
                 most records the format allows
+  calendar.pdb  (with --many) a calendar of 65535 appointments: timed and
+                untimed, with alarms, repeats, exceptions, notes, categories,
+                private and deleted ones
+  calendar_small.pdb  (with --many) the first 1000 of them, to show that
+                memory does not grow with the records
 The text is the same on every run. A compressed document is made from
 text.txt with txt2pdbdoc. Everything streams: memory stays small whatever
 the size."""
@@ -122,6 +127,73 @@ def write_many(path):
         out.write(b"r" * (16 * count))
 
 
+CALENDAR_CREATED = 1079087400 + 2082844800  # 12 March 2004, counted from 1904
+
+
+def packed_date(year, month, day):
+    return ((year - 1904) << 9) | (month << 5) | day
+
+
+def calendar_record(i):
+    """One appointment in the handheld's layout, varied by its number."""
+    year, month, day = 2000 + i % 25, 1 + i % 12, 1 + i % 28
+    timed = i % 3 != 0
+    flags = 0x0400  # a description
+    body = b""
+    if i % 4 == 1:
+        flags |= 0x4000
+        body += struct.pack(">bB", 5 + i % 50, i % 3)
+    if i % 5 == 2:
+        flags |= 0x2000
+        kind = 1 + i % 5
+        repeat_on = {2: 0x2A, 3: (i % 5) * 7 + i % 7}.get(kind, 0)
+        end = packed_date(year + 1, month, day) if i % 2 else 0xFFFF
+        body += struct.pack(">BBHBBBB", kind, 0, end, 1 + i % 3, repeat_on, 0, 0)
+        if i % 10 == 7:
+            flags |= 0x0800
+            body += struct.pack(">H", 3) + b"".join(
+                struct.pack(">H", packed_date(year, month, 1 + (day + k) % 28)) for k in range(3))
+    body += ("Appointment %d at the caf\xe9, room %d" % (i, i % 97)).encode("latin-1") + b"\0"
+    if i % 6 == 4:
+        flags |= 0x1000
+        body += ("Bring the papers; ask about the tide table, page %d.\n" % i).encode("latin-1") * 2
+        body += b"\0"
+    times = struct.pack(">BBBB", 8 + i % 10, (i * 5) % 60, 9 + i % 10, (i * 5) % 60) if timed else b"\xff" * 4
+    return times + struct.pack(">HH", packed_date(year, month, day), flags) + body
+
+
+def category_block(names):
+    out = struct.pack(">H", 0)
+    for k in range(16):
+        out += (names[k] if k < len(names) else b"").ljust(16, b"\0")
+    return out + bytes(range(16)) + b"\x0f\0"
+
+
+def write_calendar(path, count):
+    records = [calendar_record(i) for i in range(count)]
+    app_info = category_block([b"Unfiled", b"Business", b"Personal", b"Caf\xe9, Bar"])
+    head = bytearray(header(b"DATA", b"date", count))
+    struct.pack_into(">II", head, 36, CALENDAR_CREATED, CALENDAR_CREATED + 86400)
+    app_offset = 78 + 8 * count
+    struct.pack_into(">I", head, 52, app_offset)
+    offset = app_offset + len(app_info)
+    with open(path, "wb") as out:
+        out.write(head)
+        for i, record in enumerate(records):
+            attributes = (0x80 if i % 50 == 49 else 0) | (0x10 if i % 11 == 5 else 0) | i % 4
+            uid = 0x100000 + i
+            out.write(struct.pack(">IB", offset, attributes) + uid.to_bytes(3, "big"))
+            offset += len(record)
+        out.write(app_info)
+        for record in records:
+            out.write(record)
+
+
+def live_appointments(count):
+    """How many of the first `count` appointments are not deleted."""
+    return count - count // 50
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("folder")
@@ -135,6 +207,9 @@ def main():
     write_ztxt(args.folder + "/ztxt.pdb", size)
     if args.many:
         write_many(args.folder + "/many.pdb")
+        write_calendar(args.folder + "/calendar.pdb", 65535)
+        write_calendar(args.folder + "/calendar_small.pdb", 1000)
 
 
-main()
+if __name__ == "__main__":
+    main()

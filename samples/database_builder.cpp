@@ -44,8 +44,31 @@ DatabaseBuilder& DatabaseBuilder::CreationTime(std::uint32_t seconds) {
   return *this;
 }
 
+DatabaseBuilder& DatabaseBuilder::ModificationTime(std::uint32_t seconds) {
+  modificationTime_ = seconds;
+  return *this;
+}
+
+DatabaseBuilder& DatabaseBuilder::AppInfo(const Bytes& block) {
+  appInfo_ = block;
+  return *this;
+}
+
+DatabaseBuilder& DatabaseBuilder::StatedAppInfoOffset(std::uint32_t offset) {
+  statedAppInfoOffset_ = offset;
+  return *this;
+}
+
 DatabaseBuilder& DatabaseBuilder::AddRecord(const Bytes& bytes) {
   records_.push_back(bytes);
+  entryFields_.push_back(std::nullopt);
+  return *this;
+}
+
+DatabaseBuilder& DatabaseBuilder::AddRecord(const Bytes& bytes, std::uint8_t attributes,
+                                            std::uint32_t uniqueId) {
+  records_.push_back(bytes);
+  entryFields_.push_back(EntryFields{attributes, uniqueId});
   return *this;
 }
 
@@ -78,7 +101,7 @@ std::size_t DatabaseBuilder::ListedEntries() const {
 }
 
 std::uint32_t DatabaseBuilder::OffsetOf(std::size_t index) const {
-  std::size_t offset = 78 + 8 * ListedEntries() + gap_.size();
+  std::size_t offset = 78 + 8 * ListedEntries() + gap_.size() + appInfo_.size();
   for (std::size_t i = 0; i < index && i < records_.size(); ++i) offset += records_[i].size();
   return static_cast<std::uint32_t>(offset);
 }
@@ -88,6 +111,11 @@ Bytes DatabaseBuilder::Build() const {
   std::copy(name_.begin(), name_.end(), out.begin());
   WriteBigEndian16(&out[34], 3);
   WriteBigEndian32(&out[36], creationTime_);
+  WriteBigEndian32(&out[40], modificationTime_);
+  std::uint32_t appInfoOffset = 0;
+  if (!appInfo_.empty())
+    appInfoOffset = static_cast<std::uint32_t>(78 + 8 * ListedEntries() + gap_.size());
+  WriteBigEndian32(&out[52], statedAppInfoOffset_ ? *statedAppInfoOffset_ : appInfoOffset);
   for (std::size_t i = 0; i < 4; ++i) {
     out[60 + i] = i < type_.size() ? static_cast<unsigned char>(type_[i]) : 0;
     out[64 + i] = i < creator_.size() ? static_cast<unsigned char>(creator_[i]) : 0;
@@ -104,11 +132,19 @@ Bytes DatabaseBuilder::Build() const {
       offset = OffsetOf(i);
     }
     WriteBigEndian32(entry, offset);
-    entry[6] = static_cast<unsigned char>(i);
-    entry[7] = static_cast<unsigned char>(i >> 8);
+    if (i < entryFields_.size() && entryFields_[i]) {
+      entry[4] = entryFields_[i]->attributes;
+      entry[5] = static_cast<unsigned char>(entryFields_[i]->uniqueId >> 16);
+      entry[6] = static_cast<unsigned char>(entryFields_[i]->uniqueId >> 8);
+      entry[7] = static_cast<unsigned char>(entryFields_[i]->uniqueId);
+    } else {
+      entry[6] = static_cast<unsigned char>(i);
+      entry[7] = static_cast<unsigned char>(i >> 8);
+    }
     out.insert(out.end(), entry, entry + 8);
   }
   out.insert(out.end(), gap_.begin(), gap_.end());
+  out.insert(out.end(), appInfo_.begin(), appInfo_.end());
   for (const Bytes& record : records_) out.insert(out.end(), record.begin(), record.end());
   if (truncateTo_ && *truncateTo_ < out.size()) out.resize(*truncateTo_);
   return out;

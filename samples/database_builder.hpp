@@ -24,8 +24,16 @@ class DatabaseBuilder {
   DatabaseBuilder& Creator(const std::string& code);
   DatabaseBuilder& Kind(const std::string& type, const std::string& creator);
   DatabaseBuilder& CreationTime(std::uint32_t seconds);
+  DatabaseBuilder& ModificationTime(std::uint32_t seconds);
+  // An application-info block, placed after the record list (and the gap);
+  // the header points to it.
+  DatabaseBuilder& AppInfo(const Bytes& block);
+  // Stores this application-info offset in the header instead.
+  DatabaseBuilder& StatedAppInfoOffset(std::uint32_t offset);
   DatabaseBuilder& AddRecord(const Bytes& bytes);
   DatabaseBuilder& AddRecord(const std::string& text);
+  // A record with its entry's attribute byte and 24-bit unique ID.
+  DatabaseBuilder& AddRecord(const Bytes& bytes, std::uint8_t attributes, std::uint32_t uniqueId);
   // Stores `count` in the header instead of the number of records added;
   // the record list still holds one entry per record added (or per stated
   // offset), so a larger count describes a list cut short.
@@ -51,7 +59,15 @@ class DatabaseBuilder {
   std::string type_ = "TEXt";
   std::string creator_ = "REAd";
   std::uint32_t creationTime_ = 0;
+  std::uint32_t modificationTime_ = 0;
+  Bytes appInfo_;
+  std::optional<std::uint32_t> statedAppInfoOffset_;
+  struct EntryFields {
+    std::uint8_t attributes;
+    std::uint32_t uniqueId;
+  };
   std::vector<Bytes> records_;
+  std::vector<std::optional<EntryFields>> entryFields_;
   std::optional<std::uint16_t> statedCount_;
   std::optional<std::vector<std::uint32_t>> statedOffsets_;
   Bytes gap_;

@@ -1,9 +1,13 @@
-// Writes the sample databases of the three kinds that packing a text does
-// not make, and beside them, in expected/, what converting each one must
-// give:
+// Writes the sample databases of the kinds that packing a text does not
+// make, and beside them, in expected/, what converting each one must give:
 //   compressed-text.pdb  zTXT/GPlm, the bundled text as one zlib stream
 //   photo.pdb            Foto/Foto, a small PNG picture split over records
 //   dated-notes.pdb      DATA/MNBi, a keeper's log, one note per record
+//   memos.pdb            DATA/memo, the keeper's memos      -> memos.txt
+//   contacts.pdb         DATA/addr, the keeper's contacts   -> contacts.vcf
+//   calendar.pdb         DATA/date, the keeper's calendar   -> calendar.ics
+//   tasks.pdb            DATA/todo, the keeper's tasks      -> tasks.ics
+// Each of the last four has categories, a private and a deleted record.
 //
 //   ormidal_make_samples SAMPLE_TEXT OUTPUT_FOLDER
 //
@@ -23,13 +27,13 @@
 #include <vector>
 
 #include "database_builder.hpp"
+#include "handheld_records.hpp"
 
 using namespace ormidal::samples;
 
 namespace {
 
 // Creation times are seconds since 1 January 1904, as a handheld counts them.
-constexpr std::uint32_t kSecondsFrom1904To1970 = 2082844800u;
 // 12 March 2004, 10:30:00 UTC.
 constexpr std::uint32_t kCreationTime = 1079087400u + kSecondsFrom1904To1970;
 
@@ -250,6 +254,233 @@ void WriteDatedNotes(const std::filesystem::path& out) {
   WriteFileBytes((out / "expected" / "dated-notes.txt").string(), ToBytes(expected));
 }
 
+// ---- The handheld's own applications ----
+
+DatabaseBuilder HandheldDatabase(const char* name, const char* creator,
+                                 const std::vector<std::string>& categories) {
+  DatabaseBuilder builder;
+  builder.Name(name)
+      .Kind("DATA", creator)
+      .CreationTime(kCreationTime)
+      .ModificationTime(kCreationTime + 3600)
+      .AppInfo(CategoryBlock(categories));
+  return builder;
+}
+
+void WriteMemos(const std::filesystem::path& out) {
+  DatabaseBuilder builder = HandheldDatabase("MemoDB", "memo", {"Unfiled", "Tides", "Household"});
+  builder
+      .AddRecord(MemoRecord("Spring tides this month: 6th and 21st.\n"
+                            "Check the weight chain before each."),
+                 1, 0x5A0001)
+      .AddRecord(MemoRecord("Spare key under the third stone."), kPrivate | 2, 0x5A0002)
+      .AddRecord(MemoRecord("An old memo, deleted"), kDeleted, 0x5A0003)
+      .AddRecord(MemoRecord("Caf\xE9 at the pier opens at 7."), 0, 0x5A0004);
+  builder.WriteTo((out / "memos.pdb").string());
+  // The memos keep the handheld's own bytes: \xE9 is é in Windows-1252.
+  WriteFileBytes((out / "expected" / "memos.txt").string(),
+                 ToBytes("---------- Tides ----------\r\n"
+                         "Spring tides this month: 6th and 21st.\r\n"
+                         "Check the weight chain before each.\r\n\r\n"
+                         "---------- Household ----------\r\n"
+                         "Spare key under the third stone.\r\n\r\n"
+                         "---------- Unfiled ----------\r\n"
+                         "Caf\xE9 at the pier opens at 7.\r\n\r\n"));
+}
+
+void WriteContacts(const std::filesystem::path& out) {
+  DatabaseBuilder builder =
+      HandheldDatabase("AddressDB", "addr", {"Unfiled", "Suppliers", "Harbour"});
+  Contact baker;
+  baker.Set(kLastName, "Tulloch")
+      .Set(kFirstName, "Morag")
+      .Set(kCompany, "Tulloch's Bakery")
+      .Set(kPhone1, "01631 562 000")
+      .Set(kPhone2, "01631 562 111")
+      .Set(kPhone5, "morag@tulloch.example")
+      .Set(kAddress, "3 Harbour Row")
+      .Set(kCity, "Oban")
+      .Set(kZipCode, "PA34 4LW")
+      .Set(kCountry, "Scotland")
+      .Set(kNote,
+           "Bread on Tuesdays, Fridays.\nAsk at the bakery's side door for the "
+           "\x93keeper's loaf\x94.");
+  Contact office;
+  office.Set(kCompany, "Harbour Master's Office").Set(kPhone1, "01631 562 999");
+  office.labels[0] = kMain;
+  Contact gone;
+  gone.Set(kLastName, "Deleted");
+  builder.AddRecord(ContactRecord(baker), 1, 0x5B0001)
+      .AddRecord(ContactRecord(office), kPrivate | 2, 0x5B0002)
+      .AddRecord(ContactRecord(gone), kDeleted, 0x5B0003);
+  builder.WriteTo((out / "contacts.pdb").string());
+  WriteFileBytes(
+      (out / "expected" / "contacts.vcf").string(),
+      ToBytes("BEGIN:VCARD\r\n"
+              "VERSION:3.0\r\n"
+              "N:Tulloch;Morag;;;\r\n"
+              "FN:Morag Tulloch\r\n"
+              "ORG:Tulloch's Bakery\r\n"
+              "TEL;TYPE=WORK,VOICE,PREF:01631 562 000\r\n"
+              "TEL;TYPE=HOME,VOICE:01631 562 111\r\n"
+              "EMAIL;TYPE=INTERNET:morag@tulloch.example\r\n"
+              "ADR:;;3 Harbour Row;Oban;;PA34 4LW;Scotland\r\n"
+              // 73 octets: the opening quote's three would pass 75, so
+              // the line folds before it.
+              "NOTE:Bread on Tuesdays\\, Fridays.\\nAsk at the bakery's side door for the \r\n"
+              " \xE2\x80\x9Ckeeper's loaf\xE2\x80\x9D.\r\n"
+              "CATEGORIES:Suppliers\r\n"
+              "END:VCARD\r\n"
+              "BEGIN:VCARD\r\n"
+              "VERSION:3.0\r\n"
+              "N:;;;;\r\n"
+              "FN:Harbour Master's Office\r\n"
+              "ORG:Harbour Master's Office\r\n"
+              "TEL;TYPE=VOICE,PREF:01631 562 999\r\n"
+              "CATEGORIES:Harbour\r\n"
+              "CLASS:PRIVATE\r\n"
+              "END:VCARD\r\n"));
+}
+
+const char kCalendarBegin[] =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//ormidal//Palm database converter//EN\r\n";
+
+void WriteCalendar(const std::filesystem::path& out) {
+  DatabaseBuilder builder = HandheldDatabase("DatebookDB", "date", {"Unfiled", "Clock", "Harbour"});
+  Event winding;
+  winding.At(8, 0, 8, 15);
+  winding.date = PackDate(2004, 3, 14);  // a Sunday
+  winding.alarm = Event::Alarm{10, kMinutes};
+  winding.repeat = Event::Repeat{kWeekly, PackDate(2004, 12, 31), 1, 0x09, 0};  // Sun, Wed
+  winding.exceptions = std::vector<std::uint16_t>{PackDate(2004, 3, 24)};
+  winding.description = "Wind the tide clock";
+  Event springTide;
+  springTide.date = PackDate(2004, 3, 21);
+  springTide.description = "Spring tide";
+  springTide.note = "Moon: full, high water 06:55";
+  Event board;
+  board.At(19, 0, 21, 0);
+  board.date = PackDate(2004, 3, 26);                                     // the last Friday
+  board.repeat = Event::Repeat{kMonthlyByDay, kNoDate, 1, 4 * 7 + 5, 0};  // last Friday
+  board.description = "Harbour board meeting";
+  Event birthday;
+  birthday.date = PackDate(2004, 7, 2);
+  birthday.repeat = Event::Repeat{kYearly, kNoDate, 1, 0, 0};
+  birthday.alarm = Event::Alarm{1, kDays};
+  birthday.description = "Morag's birthday";
+  builder.AddRecord(EventRecord(winding), 1, 0x5C0001)
+      .AddRecord(EventRecord(springTide), 0, 0x5C0002)
+      .AddRecord(EventRecord(board), 2, 0x5C0003)
+      .AddRecord(EventRecord(springTide), kDeleted, 0x5C0004)
+      .AddRecord(EventRecord(birthday), kPrivate, 0x5C0005);
+  builder.WriteTo((out / "calendar.pdb").string());
+  // UIDs: the record's unique ID, then the creation time in hexadecimal;
+  // DTSTAMP: the modification time, in UTC.
+  WriteFileBytes((out / "expected" / "calendar.ics").string(),
+                 ToBytes(std::string(kCalendarBegin) +
+                         "BEGIN:VEVENT\r\n"
+                         "UID:5c0001-bc7741a8@ormidal\r\n"
+                         "DTSTAMP:20040312T113000Z\r\n"
+                         "DTSTART:20040314T080000\r\n"
+                         "DTEND:20040314T081500\r\n"
+                         "SUMMARY:Wind the tide clock\r\n"
+                         "RRULE:FREQ=WEEKLY;UNTIL=20041231T235959;BYDAY=SU,WE;WKST=SU\r\n"
+                         "EXDATE:20040324T080000\r\n"
+                         "CATEGORIES:Clock\r\n"
+                         "BEGIN:VALARM\r\n"
+                         "ACTION:DISPLAY\r\n"
+                         "DESCRIPTION:Wind the tide clock\r\n"
+                         "TRIGGER:-PT10M\r\n"
+                         "END:VALARM\r\n"
+                         "END:VEVENT\r\n"
+                         "BEGIN:VEVENT\r\n"
+                         "UID:5c0002-bc7741a8@ormidal\r\n"
+                         "DTSTAMP:20040312T113000Z\r\n"
+                         "DTSTART;VALUE=DATE:20040321\r\n"
+                         "DTEND;VALUE=DATE:20040322\r\n"
+                         "SUMMARY:Spring tide\r\n"
+                         "DESCRIPTION:Moon: full\\, high water 06:55\r\n"
+                         "END:VEVENT\r\n"
+                         "BEGIN:VEVENT\r\n"
+                         "UID:5c0003-bc7741a8@ormidal\r\n"
+                         "DTSTAMP:20040312T113000Z\r\n"
+                         "DTSTART:20040326T190000\r\n"
+                         "DTEND:20040326T210000\r\n"
+                         "SUMMARY:Harbour board meeting\r\n"
+                         "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n"
+                         "CATEGORIES:Harbour\r\n"
+                         "END:VEVENT\r\n"
+                         "BEGIN:VEVENT\r\n"
+                         "UID:5c0005-bc7741a8@ormidal\r\n"
+                         "DTSTAMP:20040312T113000Z\r\n"
+                         "DTSTART;VALUE=DATE:20040702\r\n"
+                         "DTEND;VALUE=DATE:20040703\r\n"
+                         "SUMMARY:Morag's birthday\r\n"
+                         "RRULE:FREQ=YEARLY\r\n"
+                         "CLASS:PRIVATE\r\n"
+                         "BEGIN:VALARM\r\n"
+                         "ACTION:DISPLAY\r\n"
+                         "DESCRIPTION:Morag's birthday\r\n"
+                         "TRIGGER:-P1D\r\n"
+                         "END:VALARM\r\n"
+                         "END:VEVENT\r\n"
+                         "END:VCALENDAR\r\n"));
+}
+
+void WriteTasks(const std::filesystem::path& out) {
+  DatabaseBuilder builder = HandheldDatabase("ToDoDB", "todo", {"Unfiled", "Clock"});
+  Task oil;
+  oil.due = PackDate(2004, 3, 20);
+  oil.priority = 1;
+  oil.description = "Oil the clock gears";
+  oil.note = "Use the light oil; never the heavy.";
+  Task chain;
+  chain.priority = 3;
+  chain.completed = true;
+  chain.description = "Order a new weight chain";
+  Task paint;
+  paint.due = PackDate(2004, 5, 1);
+  paint.priority = 5;
+  paint.description = "Paint the \x93Heron\x94";
+  Task gone;
+  gone.description = "Deleted";
+  builder.AddRecord(TaskRecord(oil), 1, 0x5D0001)
+      .AddRecord(TaskRecord(chain), 1, 0x5D0002)
+      .AddRecord(TaskRecord(gone), kDeleted | 1, 0x5D0003)
+      .AddRecord(TaskRecord(paint), kPrivate, 0x5D0004);
+  builder.WriteTo((out / "tasks.pdb").string());
+  WriteFileBytes(
+      (out / "expected" / "tasks.ics").string(),
+      ToBytes(std::string(kCalendarBegin) + "BEGIN:VTODO\r\n"
+                                            "UID:5d0001-bc7741a8@ormidal\r\n"
+                                            "DTSTAMP:20040312T113000Z\r\n"
+                                            "SUMMARY:Oil the clock gears\r\n"
+                                            "DESCRIPTION:Use the light oil\\; never the heavy.\r\n"
+                                            "DUE;VALUE=DATE:20040320\r\n"
+                                            "PRIORITY:1\r\n"
+                                            "STATUS:NEEDS-ACTION\r\n"
+                                            "CATEGORIES:Clock\r\n"
+                                            "END:VTODO\r\n"
+                                            "BEGIN:VTODO\r\n"
+                                            "UID:5d0002-bc7741a8@ormidal\r\n"
+                                            "DTSTAMP:20040312T113000Z\r\n"
+                                            "SUMMARY:Order a new weight chain\r\n"
+                                            "PRIORITY:5\r\n"
+                                            "STATUS:COMPLETED\r\n"
+                                            "CATEGORIES:Clock\r\n"
+                                            "END:VTODO\r\n"
+                                            "BEGIN:VTODO\r\n"
+                                            "UID:5d0004-bc7741a8@ormidal\r\n"
+                                            "DTSTAMP:20040312T113000Z\r\n"
+                                            "SUMMARY:Paint the \xE2\x80\x9CHeron\xE2\x80\x9D\r\n"
+                                            "DUE;VALUE=DATE:20040501\r\n"
+                                            "PRIORITY:9\r\n"
+                                            "STATUS:NEEDS-ACTION\r\n"
+                                            "CLASS:PRIVATE\r\n"
+                                            "END:VTODO\r\n"
+                                            "END:VCALENDAR\r\n"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -263,6 +494,10 @@ int main(int argc, char** argv) {
     WriteCompressedText(ReadWholeFile(argv[1]), out);
     WritePhoto(out);
     WriteDatedNotes(out);
+    WriteMemos(out);
+    WriteContacts(out);
+    WriteCalendar(out);
+    WriteTasks(out);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
     return 1;

@@ -121,6 +121,30 @@ int ReadAt(Conversion* conversion, std::uint64_t offset, unsigned char* buffer, 
   return kResultOk;
 }
 
+int ReadBeside(Conversion* conversion, std::uint64_t offset, unsigned char* buffer,
+               std::size_t size) {
+  if (size == 0) return kResultOk;
+  if (IsBuffered(*conversion, offset) &&
+      conversion->readLength - (offset - conversion->readStart) >= size) {
+    return ReadAt(conversion, offset, buffer, size);
+  }
+  if (offset > conversion->state->fileSize || conversion->state->fileSize - offset < size) {
+    return kResultReadError;
+  }
+  if (int result = SeekSource(conversion, offset); result != kResultOk) return result;
+  std::size_t have = 0;
+  while (have < size) {
+    std::int64_t got = platform::Read(conversion->source, buffer + have, size - have);
+    if (got <= 0) {
+      conversion->sourcePositionKnown = false;
+      return kResultReadError;
+    }
+    have += static_cast<std::size_t>(got);
+  }
+  conversion->sourcePosition = offset + have;
+  return kResultOk;
+}
+
 int CopyRange(Conversion* conversion, ByteRange range, Filtering filtering) {
   if (range.clipped) conversion->damaged = true;
   std::uint64_t offset = range.start;

@@ -57,6 +57,11 @@ int ViewSource(Conversion* conversion, std::uint64_t offset, std::size_t want,
                const unsigned char** data, std::size_t* got);
 // Copies exactly `size` bytes of the source from `offset`.
 int ReadAt(Conversion* conversion, std::uint64_t offset, unsigned char* buffer, std::size_t size);
+// The same, but read past the chunk when it does not hold them, so the
+// chunk still serves the records: for the record list, which lies apart
+// from the records and is read in batches between them.
+int ReadBeside(Conversion* conversion, std::uint64_t offset, unsigned char* buffer,
+               std::size_t size);
 
 enum class Filtering { kRaw, kText };
 
@@ -70,6 +75,10 @@ int ConvertDocumentText(Conversion* conversion);
 int ConvertCompressedText(Conversion* conversion);
 int ConvertPhoto(Conversion* conversion);
 int ConvertDatedNotes(Conversion* conversion);
+int ConvertMemos(Conversion* conversion);
+int ConvertContacts(Conversion* conversion);
+int ConvertCalendar(Conversion* conversion);
+int ConvertTasks(Conversion* conversion);
 
 // From record 1 to the end of the file, or the whole file when the database
 // has fewer than two records: the text of a document or a compressed text

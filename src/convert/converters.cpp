@@ -17,6 +17,14 @@ int ConvertByKind(Conversion* conversion) {
       return ConvertDatedNotes(conversion);
     case CompressedText:
       return ConvertCompressedText(conversion);
+    case Memos:
+      return ConvertMemos(conversion);
+    case Contacts:
+      return ConvertContacts(conversion);
+    case Calendar:
+      return ConvertCalendar(conversion);
+    case Tasks:
+      return ConvertTasks(conversion);
     default:
       // A database that matched no kind is read as a document.
       return ConvertDocumentText(conversion);

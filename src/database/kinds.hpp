@@ -1,4 +1,5 @@
-// The four kinds of database the converters understand.
+// The kinds of database the converters understand: three text kinds and a
+// photo kind, then the handheld's own memos, contacts, calendar and tasks.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,10 @@ enum DatabaseKind : std::int32_t {
   Photo = 1,
   DatedNotes = 2,
   CompressedText = 3,
+  Memos = 4,
+  Contacts = 5,
+  Calendar = 6,
+  Tasks = 7,
 };
 
 struct KindRow {
@@ -24,6 +29,12 @@ inline constexpr KindRow KindTable[] = {
     {Photo, "Foto", "Foto", ""},
     {DatedNotes, "DATA", "MNBi", ".txt"},
     {CompressedText, "zTXT", "GPlm", ".txt"},
+    {Memos, "DATA", "memo", ".txt"},
+    {Contacts, "DATA", "addr", ".vcf"},
+    {Calendar, "DATA", "date", ".ics"},
+    {Tasks, "DATA", "todo", ".ics"},
+    // The later memo application keeps the same records under its own creator.
+    {Memos, "DATA", "PMem", ".txt"},
 };
 
 // The first row whose type and creator both equal the codes (compared

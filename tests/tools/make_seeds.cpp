@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "samples/handheld_records.hpp"
 #include "support/database_builder.hpp"
 
 using namespace ormidal::testing;
@@ -78,6 +79,69 @@ void PackSeeds(const std::filesystem::path& folder) {
   Put(folder, "block", Bytes(4096, 'a'));
 }
 
+// The handheld's own databases: categories, private and deleted records,
+// every optional part of an appointment, and a short record of each kind.
+void HandheldSeeds(const std::filesystem::path& folder) {
+  namespace s = ormidal::samples;
+  Bytes categories = s::CategoryBlock({"Unfiled", "Business", "Caf\xE9, Bar"});
+  Put(folder, "memos",
+      DatabaseBuilder()
+          .Kind("DATA", "memo")
+          .AppInfo(categories)
+          .AddRecord(s::MemoRecord("Memo\none"), 1, 1)
+          .AddRecord(s::MemoRecord("private"), s::kPrivate | 2, 2)
+          .AddRecord(s::MemoRecord("gone"), s::kDeleted, 3)
+          .AddRecord(ToBytes(std::string("no end")), 0, 4)
+          .Build());
+  s::Contact contact;
+  contact.Set(s::kLastName, "Smith").Set(s::kFirstName, "Ann").Set(s::kPhone1, "555");
+  contact.Set(s::kAddress, "1 Main St").Set(s::kNote, "a, b; c\\");
+  Bytes cut = s::ContactRecord(contact);
+  cut.resize(cut.size() - 3);
+  Put(folder, "contacts",
+      DatabaseBuilder()
+          .Kind("DATA", "addr")
+          .AppInfo(categories)
+          .AddRecord(s::ContactRecord(contact), 1, 1)
+          .AddRecord(cut, s::kPrivate, 2)
+          .AddRecord(Bytes{0, 0, 0}, 0, 3)
+          .Build());
+  s::Event event;
+  event.At(10, 30, 11, 0);
+  event.date = s::PackDate(2004, 3, 12);
+  event.alarm = s::Event::Alarm{10, s::kMinutes};
+  event.repeat = s::Event::Repeat{s::kMonthlyByDay, s::PackDate(2005, 1, 1), 2, 30, 0};
+  event.exceptions = std::vector<std::uint16_t>{s::PackDate(2004, 4, 30), 0x0000};
+  event.description = "Meeting";
+  event.note = "Room 4";
+  s::Event untimed;
+  untimed.date = s::PackDate(2004, 2, 29);
+  untimed.repeat = s::Event::Repeat{s::kWeekly, s::kNoDate, 1, 0x41, 1};
+  untimed.description = "Weekend";
+  Put(folder, "calendar",
+      DatabaseBuilder()
+          .Kind("DATA", "date")
+          .CreationTime(0xBC7741A8u)
+          .AppInfo(categories)
+          .AddRecord(s::EventRecord(event), 1, 1)
+          .AddRecord(s::EventRecord(untimed), s::kPrivate, 1)
+          .AddRecord(Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x08, 0x4C, 0x08, 0x00, 0x00, 0x09}, 0, 3)
+          .Build());
+  s::Task task;
+  task.due = s::PackDate(2004, 3, 1);
+  task.priority = 2;
+  task.completed = true;
+  task.description = "Task";
+  task.note = "note";
+  Put(folder, "tasks",
+      DatabaseBuilder()
+          .Kind("DATA", "todo")
+          .AppInfo(categories)
+          .AddRecord(s::TaskRecord(task), 2, 1)
+          .AddRecord(Bytes{0xFF, 0xFF, 0x86, 'x'}, 0, 2)
+          .Build());
+}
+
 void Lz77Seeds(const std::filesystem::path& folder) {
   Put(folder, "mixed", Bytes{'a', 'b', 'c', 0x02, 0xFF, 0x00, 0xC1, 0x80, 0x19, 0x80, 0x0A});
   Put(folder, "too-far", Bytes{'a', 0x87, 0xFF});
@@ -93,6 +157,7 @@ int main(int argc, char** argv) {
   }
   std::filesystem::path out = argv[1];
   ArchiveSeeds(out / "archive");
+  HandheldSeeds(out / "archive");
   PackSeeds(out / "pack");
   // The text filters see what the packer sees.
   PackSeeds(out / "filters");

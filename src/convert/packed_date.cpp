@@ -1,29 +1,11 @@
 #include "convert/packed_date.hpp"
 
+#include "database/dos_time.hpp"
+
 namespace ormidal {
 namespace {
 
 constexpr int kEpochYear = 1904;
-constexpr std::int64_t kSecondsPerDay = 86400;
-// Days from 1 January 1904 to 1 January 1970.
-constexpr std::int64_t kDaysFrom1904To1970 = 24107;
-
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-// Days since 1 January 1970 to a Gregorian date.
-CalendarDate CivilFromDays(std::int64_t days) {
-  days += 719468;
-  std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  std::int64_t dayOfEra = days - era * 146097;
-  std::int64_t yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-  int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-  int year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-  return {year, month, day};
-}
 
 // Writes `value` in `width` decimal digits, with leading zeros.
 char* PutDigits(char* out, int value, int width) {
@@ -40,7 +22,7 @@ char* PutDigits(char* out, int value, int width) {
 int DaysInMonth(int year, int month) {
   static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12) return 0;
-  return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 DateStatus UnpackDate(std::uint16_t packed, CalendarDate* date) {
@@ -67,10 +49,8 @@ void FormatDate(CalendarDate date, char text[kDateTextSize]) {
 }
 
 UtcTime DatabaseTimeToUtc(std::uint32_t seconds) {
-  std::int64_t days = seconds / kSecondsPerDay;
-  if ((seconds & 0x80000000u) != 0) days -= kDaysFrom1904To1970;
-  int secondOfDay = static_cast<int>(seconds % kSecondsPerDay);
-  return {CivilFromDays(days), secondOfDay / 3600, secondOfDay % 3600 / 60, secondOfDay % 60};
+  CalendarTime time = DatabaseTimeToCalendar(seconds);
+  return {{time.year, time.month, time.day}, time.hour, time.minute, time.second};
 }
 
 void FormatUtc(UtcTime time, char text[kUtcTextSize]) {

@@ -331,28 +331,22 @@ int WriteEvent(Conversion* conversion, CalendarFrame* frame, const CategoryTable
 }  // namespace
 
 int ConvertCalendar(Conversion* conversion) {
-  HandheldHeader header;
-  int result = ReadHandheldHeader(conversion, &header);
-  if (result != kResultOk) return result;
-  CategoryTable categories;
-  result = ReadCategories(conversion, header.appInfoOffset, &categories);
-  if (result != kResultOk) return result;
+  HandheldDatabase database;
   CalendarFrame frame;
-  result = BeginCalendar(conversion, header, &frame);
-  if (result != kResultOk) return result;
-  RecordWalk walk;
-  HandheldRecord record;
-  bool found = false;
-  while ((result = NextLiveRecord(conversion, &walk, &record, &found)) == kResultOk && found) {
-    Event event;
-    bool usable = false;
-    result = ReadEvent(conversion, record, &event, &usable);
-    if (result == kResultOk && usable)
-      result = WriteEvent(conversion, &frame, categories, record, event);
-    if (result != kResultOk) return result;
+  int result = ReadHandheldDatabase(conversion, &database);
+  if (result == kResultOk) result = BeginCalendar(conversion, database.header, &frame);
+  if (result == kResultOk) {
+    result = ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
+      Event event;
+      bool usable = false;
+      int done = ReadEvent(conversion, record, &event, &usable);
+      if (done == kResultOk && usable) {
+        done = WriteEvent(conversion, &frame, database.categories, record, event);
+      }
+      return done;
+    });
   }
-  if (result != kResultOk) return result;
-  return EndCalendar(conversion);
+  return result == kResultOk ? EndCalendar(conversion) : result;
 }
 
 }  // namespace ormidal

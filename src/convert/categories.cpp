@@ -76,4 +76,10 @@ int WriteCategoryAndClass(Conversion* conversion, const CategoryTable& table,
   return result;
 }
 
+int ReadHandheldDatabase(Conversion* conversion, HandheldDatabase* database) {
+  int result = ReadHandheldHeader(conversion, &database->header);
+  if (result != kResultOk) return result;
+  return ReadCategories(conversion, database->header.appInfoOffset, &database->categories);
+}
+
 }  // namespace ormidal

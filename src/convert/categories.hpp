@@ -29,6 +29,15 @@ struct CategoryTable {
 // or too short) is damage.
 int ReadCategories(Conversion* conversion, std::uint32_t appInfoOffset, CategoryTable* table);
 
+// What every application's converter reads before the records: the header
+// fields and the category table.
+struct HandheldDatabase {
+  HandheldHeader header;
+  CategoryTable categories;
+};
+
+int ReadHandheldDatabase(Conversion* conversion, HandheldDatabase* database);
+
 // The record's category is "Unfiled" when it is category 0 or its name is
 // missing; such a record carries no category in vCard and iCalendar.
 bool IsUnfiled(const CategoryTable& table, unsigned category);

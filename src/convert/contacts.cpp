@@ -192,23 +192,17 @@ int WriteCard(Conversion* conversion, const CategoryTable& categories, const Han
 }  // namespace
 
 int ConvertContacts(Conversion* conversion) {
-  HandheldHeader header;
-  int result = ReadHandheldHeader(conversion, &header);
+  HandheldDatabase database;
+  int result = ReadHandheldDatabase(conversion, &database);
   if (result != kResultOk) return result;
-  CategoryTable categories;
-  result = ReadCategories(conversion, header.appInfoOffset, &categories);
-  if (result != kResultOk) return result;
-  RecordWalk walk;
-  HandheldRecord record;
-  bool found = false;
-  while ((result = NextLiveRecord(conversion, &walk, &record, &found)) == kResultOk && found) {
+  return ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
     Contact contact;
     bool usable = false;
-    result = ReadContact(conversion, record, &contact, &usable);
-    if (result == kResultOk && usable) result = WriteCard(conversion, categories, record, contact);
-    if (result != kResultOk) return result;
-  }
-  return result;
+    int done = ReadContact(conversion, record, &contact, &usable);
+    if (done == kResultOk && usable)
+      done = WriteCard(conversion, database.categories, record, contact);
+    return done;
+  });
 }
 
 }  // namespace ormidal

@@ -53,6 +53,21 @@ struct RecordWalk {
 // *found is false after the last record.
 int NextLiveRecord(Conversion* conversion, RecordWalk* walk, HandheldRecord* record, bool* found);
 
+// Calls `each(record)` for every record that holds data, in record order
+// (see NextLiveRecord); stops at the first result other than kResultOk.
+template <typename Each>
+int ForEachLiveRecord(Conversion* conversion, Each&& each) {
+  RecordWalk walk;
+  HandheldRecord record;
+  bool found = false;
+  int result;
+  while ((result = NextLiveRecord(conversion, &walk, &record, &found)) == kResultOk && found) {
+    result = each(record);
+    if (result != kResultOk) return result;
+  }
+  return result;
+}
+
 // A zero-terminated string in a record: its bytes, without the terminator.
 struct StoredString {
   std::uint32_t start = 0;

@@ -48,22 +48,15 @@ int WriteMemoText(Conversion* conversion, ByteRange record) {
 }  // namespace
 
 int ConvertMemos(Conversion* conversion) {
-  HandheldHeader header;
-  int result = ReadHandheldHeader(conversion, &header);
+  HandheldDatabase database;
+  int result = ReadHandheldDatabase(conversion, &database);
   if (result != kResultOk) return result;
-  CategoryTable categories;
-  result = ReadCategories(conversion, header.appInfoOffset, &categories);
-  if (result != kResultOk) return result;
-  RecordWalk walk;
-  HandheldRecord record;
-  bool found = false;
-  while ((result = NextLiveRecord(conversion, &walk, &record, &found)) == kResultOk && found) {
-    result = WriteCategoryLine(conversion, categories, record.Category());
-    if (result == kResultOk) result = WriteMemoText(conversion, record.range);
-    if (result == kResultOk) result = WriteRaw(conversion, kMemoEnd, sizeof kMemoEnd - 1);
-    if (result != kResultOk) return result;
-  }
-  return result;
+  return ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
+    int written = WriteCategoryLine(conversion, database.categories, record.Category());
+    if (written == kResultOk) written = WriteMemoText(conversion, record.range);
+    if (written == kResultOk) written = WriteRaw(conversion, kMemoEnd, sizeof kMemoEnd - 1);
+    return written;
+  });
 }
 
 }  // namespace ormidal

@@ -96,28 +96,22 @@ int WriteTask(Conversion* conversion, CalendarFrame* frame, const CategoryTable&
 }  // namespace
 
 int ConvertTasks(Conversion* conversion) {
-  HandheldHeader header;
-  int result = ReadHandheldHeader(conversion, &header);
-  if (result != kResultOk) return result;
-  CategoryTable categories;
-  result = ReadCategories(conversion, header.appInfoOffset, &categories);
-  if (result != kResultOk) return result;
+  HandheldDatabase database;
   CalendarFrame frame;
-  result = BeginCalendar(conversion, header, &frame);
-  if (result != kResultOk) return result;
-  RecordWalk walk;
-  HandheldRecord record;
-  bool found = false;
-  while ((result = NextLiveRecord(conversion, &walk, &record, &found)) == kResultOk && found) {
-    Task task;
-    bool usable = false;
-    result = ReadTask(conversion, record, &task, &usable);
-    if (result == kResultOk && usable)
-      result = WriteTask(conversion, &frame, categories, record, task);
-    if (result != kResultOk) return result;
+  int result = ReadHandheldDatabase(conversion, &database);
+  if (result == kResultOk) result = BeginCalendar(conversion, database.header, &frame);
+  if (result == kResultOk) {
+    result = ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
+      Task task;
+      bool usable = false;
+      int done = ReadTask(conversion, record, &task, &usable);
+      if (done == kResultOk && usable) {
+        done = WriteTask(conversion, &frame, database.categories, record, task);
+      }
+      return done;
+    });
   }
-  if (result != kResultOk) return result;
-  return EndCalendar(conversion);
+  return result == kResultOk ? EndCalendar(conversion) : result;
 }
 
 }  // namespace ormidal

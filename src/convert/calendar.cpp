@@ -331,22 +331,7 @@ int WriteEvent(Conversion* conversion, CalendarFrame* frame, const CategoryTable
 }  // namespace
 
 int ConvertCalendar(Conversion* conversion) {
-  HandheldDatabase database;
-  CalendarFrame frame;
-  int result = ReadHandheldDatabase(conversion, &database);
-  if (result == kResultOk) result = BeginCalendar(conversion, database.header, &frame);
-  if (result == kResultOk) {
-    result = ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
-      Event event;
-      bool usable = false;
-      int done = ReadEvent(conversion, record, &event, &usable);
-      if (done == kResultOk && usable) {
-        done = WriteEvent(conversion, &frame, database.categories, record, event);
-      }
-      return done;
-    });
-  }
-  return result == kResultOk ? EndCalendar(conversion) : result;
+  return ConvertToCalendar<Event>(conversion, ReadEvent, WriteEvent);
 }
 
 }  // namespace ormidal

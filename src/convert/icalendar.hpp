@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "convert/categories.hpp"
 #include "convert/conversion.hpp"
 #include "convert/handheld_records.hpp"
 #include "convert/packed_date.hpp"
@@ -38,5 +39,28 @@ int BeginCalendar(Conversion* conversion, const HandheldHeader& header, Calendar
 int WriteIdentity(Conversion* conversion, CalendarFrame* frame, const HandheldRecord& record);
 
 int EndCalendar(Conversion* conversion);
+
+// A calendar file with one component per usable record:
+// `read(record, &item, &usable)` decodes a record, `write(&frame,
+// categories, record, item)` writes its component.
+template <typename Item, typename Read, typename Write>
+int ConvertToCalendar(Conversion* conversion, Read&& read, Write&& write) {
+  HandheldDatabase database;
+  CalendarFrame frame;
+  int result = ReadHandheldDatabase(conversion, &database);
+  if (result == kResultOk) result = BeginCalendar(conversion, database.header, &frame);
+  if (result == kResultOk) {
+    result = ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
+      Item item;
+      bool usable = false;
+      int done = read(conversion, record, &item, &usable);
+      if (done == kResultOk && usable) {
+        done = write(conversion, &frame, database.categories, record, item);
+      }
+      return done;
+    });
+  }
+  return result == kResultOk ? EndCalendar(conversion) : result;
+}
 
 }  // namespace ormidal

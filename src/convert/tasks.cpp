@@ -96,22 +96,7 @@ int WriteTask(Conversion* conversion, CalendarFrame* frame, const CategoryTable&
 }  // namespace
 
 int ConvertTasks(Conversion* conversion) {
-  HandheldDatabase database;
-  CalendarFrame frame;
-  int result = ReadHandheldDatabase(conversion, &database);
-  if (result == kResultOk) result = BeginCalendar(conversion, database.header, &frame);
-  if (result == kResultOk) {
-    result = ForEachLiveRecord(conversion, [&](const HandheldRecord& record) {
-      Task task;
-      bool usable = false;
-      int done = ReadTask(conversion, record, &task, &usable);
-      if (done == kResultOk && usable) {
-        done = WriteTask(conversion, &frame, database.categories, record, task);
-      }
-      return done;
-    });
-  }
-  return result == kResultOk ? EndCalendar(conversion) : result;
+  return ConvertToCalendar<Task>(conversion, ReadTask, WriteTask);
 }
 
 }  // namespace ormidal

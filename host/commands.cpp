@@ -8,6 +8,7 @@
 
 #include "entry_names.hpp"
 #include "terminal.hpp"
+#include "wide_text.hpp"
 
 namespace ormidal::host {
 namespace {
@@ -22,20 +23,27 @@ constexpr char kSeparator = '/';
 constexpr char kConvertedPrefix[] = "ORMIDAL_";
 
 struct ListedEntry {
-  std::string name;
-  std::uint32_t size = 0;
+  std::string name;  // UTF-8
+  std::uint64_t size = 0;
   std::uint32_t time = 0;
 };
 
 // One open database, closed again when the object goes, as a host closes
-// every archive it opened.
+// every archive it opened. On Windows it goes through the Unicode exports,
+// which take any path and give names as the characters they stand for.
 class OpenedArchive {
  public:
   OpenedArchive(const PluginExports& plugin, const std::string& path) : plugin_(plugin) {
-    path_ = path;
+#if defined(_WIN32)
+    std::u16string wide = Utf16FromUtf8(path);
+    OpenArchiveRequestW request{};
+    request.archiveName = wide.c_str();
+    handle_ = plugin_.OpenArchiveW(&request);
+#else
     OpenArchiveRequest request{};
-    request.archiveName = path_.c_str();
+    request.archiveName = path.c_str();
     handle_ = plugin_.OpenArchive(&request);
+#endif
     result_ = request.openResult;
     if (handle_ == nullptr && result_ == kResultOk) result_ = kResultCannotOpen;
   }
@@ -49,6 +57,23 @@ class OpenedArchive {
   int OpenResult() const { return result_; }
 
   // The next entry, or false at the end of the listing.
+#if defined(_WIN32)
+  bool Next(ListedEntry* entry) {
+    EntryHeaderExW header{};
+    if (plugin_.ReadHeaderExW(handle_, &header) != kResultOk) return false;
+    std::size_t length = 0;
+    while (length < kWideNameUnits && header.fileName[length] != 0) ++length;
+    entry->name = Utf8FromUtf16(std::u16string_view(header.fileName, length));
+    entry->size = (std::uint64_t{header.unpackedSizeHigh} << 32) | header.unpackedSizeLow;
+    entry->time = header.fileTime;
+    return true;
+  }
+  int Skip() { return plugin_.ProcessFileW(handle_, kOperationSkip, nullptr, nullptr); }
+  int Extract(const std::string& destination) {
+    std::u16string buffer = Utf16FromUtf8(destination);
+    return plugin_.ProcessFileW(handle_, kOperationExtract, nullptr, buffer.data());
+  }
+#else
   bool Next(ListedEntry* entry) {
     EntryHeader header{};
     if (plugin_.ReadHeader(handle_, &header) != kResultOk) return false;
@@ -62,10 +87,10 @@ class OpenedArchive {
     std::string buffer = destination;
     return plugin_.ProcessFile(handle_, kOperationExtract, nullptr, buffer.data());
   }
+#endif
 
  private:
   const PluginExports& plugin_;
-  std::string path_;
   void* handle_ = nullptr;
   int result_ = kResultOk;
 };
@@ -177,21 +202,21 @@ std::string DestinationPath(const std::string& directory, const std::string& ent
 
 bool IsSameFile(const std::string& a, const std::string& b) {
   std::error_code error;
-  return fs::equivalent(a, b, error) && !error;
+  return fs::equivalent(NativePath(a), NativePath(b), error) && !error;
 }
 
 bool AnythingAt(const std::string& path) {
   std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
+  return fs::exists(fs::symlink_status(NativePath(path), error));
 }
 
 bool CreateParentFolders(const std::string& path) {
-  fs::path parent = fs::path(path).parent_path();
+  fs::path parent = NativePath(path).parent_path();
   if (parent.empty()) return true;
   std::error_code error;
   fs::create_directories(parent, error);
   if (!error) return true;
-  Report(parent.string(), ResultText(kResultCannotCreate));
+  Report(PathText(parent), ResultText(kResultCannotCreate));
   return false;
 }
 
@@ -199,7 +224,8 @@ bool CreateParentFolders(const std::string& path) {
 // inside the destination folder.
 void RemoveLinkInTheWay(const std::string& path) {
   std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(path, error))) fs::remove(path, error);
+  fs::path native = NativePath(path);
+  if (fs::is_symlink(fs::symlink_status(native, error))) fs::remove(native, error);
 }
 
 bool SelectedByPatterns(const std::vector<std::string>& patterns, const std::string& name,
@@ -320,7 +346,7 @@ int WriteConvertedEntry(OpenedArchive* archive, const std::string& destination) 
 }
 
 bool CopyToStandardOutput(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) {
     Report(path, ResultText(kResultCannotOpen));
     return false;
@@ -373,7 +399,7 @@ int ConvertToStandardOutput(const PluginExports& plugin, const std::string& data
   if (result == kResultOk || result == kResultBadData) copied = CopyToStandardOutput(temporary);
   if (result != kResultOk) ReportConversionFailure(result, database, "temporary file " + temporary);
   std::error_code error;
-  fs::remove(temporary, error);
+  fs::remove(NativePath(temporary), error);
   return result == kResultOk && copied ? kExitOk : kExitFailed;
 }
 
@@ -510,10 +536,19 @@ int ConvertCommand(const PluginExports& plugin, const std::string& database,
 int PackCommand(const PluginExports& plugin, const std::vector<std::string>& texts,
                 const std::string& database) {
   PackSources sources = ListSources(texts);
+#if defined(_WIN32)
+  // The list's zero separators carry over into UTF-16 as they are.
+  std::u16string target = Utf16FromUtf8(database);
+  std::u16string subPath;
+  std::u16string folder = Utf16FromUtf8(sources.folder);
+  std::u16string names = Utf16FromUtf8(sources.names);
+  int result = plugin.PackFilesW(target.data(), subPath.data(), folder.data(), names.data(), 0);
+#else
   std::string target = database;
   std::string subPath;
   int result = plugin.PackFiles(target.data(), subPath.data(), sources.folder.data(),
                                 sources.names.data(), 0);
+#endif
   if (result == kResultOk) return kExitOk;
   if (result == kResultTooManyFiles && texts.size() > 1) {
     Report(database, "a database holds one text; " + std::to_string(texts.size()) +

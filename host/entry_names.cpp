@@ -34,23 +34,56 @@ bool StartsWithDriveLetter(const std::string& part) {
 
 char Normalised(char c) { return c == '\\' ? '/' : c; }
 
-// Matches one bracket set starting at pattern[p] == '['; sets `next` to the
-// position after the closing bracket. A set without one is a literal '['.
-bool MatchSet(const std::string& pattern, std::size_t p, char c, std::size_t* next) {
+// The length in bytes of the UTF-8 sequence that starts at text[at]: 1 for
+// a byte that begins none, which then counts as a character of its own.
+// Overlong forms, surrogates and values past U+10FFFF begin none.
+std::size_t SequenceLength(const std::string& text, std::size_t at) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(at);
+  std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                       : lead >= 0xE0 && lead <= 0xEF ? 3
+                       : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                      : 1;
+  if (length == 1 || at + length > text.size()) return 1;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(at + k) >> 6) != 2) return 1;
+  }
+  unsigned char second = byte(at + 1);
+  bool shortest = (lead != 0xE0 || second >= 0xA0) && (lead != 0xF0 || second >= 0x90);
+  bool inRange = (lead != 0xED || second < 0xA0) && (lead != 0xF4 || second < 0x90);
+  return shortest && inRange ? length : 1;
+}
+
+// The character at text[at] as a number that orders like its code point,
+// and its length; '\\' counts as '/'.
+std::uint32_t CharacterAt(const std::string& text, std::size_t at, std::size_t* length) {
+  *length = SequenceLength(text, at);
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (*length == 1) return static_cast<unsigned char>(Normalised(text[at]));
+  std::uint32_t value = byte(at) & (0x7F >> *length);
+  for (std::size_t k = 1; k < *length; ++k) value = (value << 6) | (byte(at + k) & 0x3F);
+  return value;
+}
+
+// Matches one bracket set starting at pattern[p] == '[' against the
+// character `c`; sets `next` to the position after the closing bracket. A
+// set without one is a literal '['.
+bool MatchSet(const std::string& pattern, std::size_t p, std::uint32_t c, std::size_t* next) {
   std::size_t i = p + 1;
   bool negated = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
   if (negated) ++i;
   bool matched = false;
   std::size_t first = i;
   while (i < pattern.size() && (pattern[i] != ']' || i == first)) {
-    char low = Normalised(pattern[i]);
-    char high = low;
-    if (i + 2 < pattern.size() && pattern[i + 1] == '-' && pattern[i + 2] != ']') {
-      high = Normalised(pattern[i + 2]);
-      i += 2;
+    std::size_t length;
+    std::uint32_t low = CharacterAt(pattern, i, &length);
+    std::uint32_t high = low;
+    i += length;
+    if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
+      high = CharacterAt(pattern, i + 1, &length);
+      i += 1 + length;
     }
     if (c >= low && c <= high) matched = true;
-    ++i;
   }
   if (i >= pattern.size()) {
     *next = p + 1;
@@ -61,12 +94,15 @@ bool MatchSet(const std::string& pattern, std::size_t p, char c, std::size_t* ne
 }
 
 // Iterative matching with one backtrack point for the last '*': linear in
-// practice and never recursive, whatever the pattern.
+// practice and never recursive, whatever the pattern. '?' and a set take a
+// whole UTF-8 character of the name, and '*' gives back one at a time, so
+// a name is only ever cut between characters.
 bool MatchFrom(const std::string& pattern, const std::string& name) {
   std::size_t p = 0, n = 0;
   std::size_t starP = std::string::npos, starN = 0;
   while (n < name.size()) {
     std::size_t next = p + 1;
+    std::size_t taken = 1;
     if (p < pattern.size() && pattern[p] == '*') {
       starP = p++;
       starN = n;
@@ -76,18 +112,20 @@ bool MatchFrom(const std::string& pattern, const std::string& name) {
     if (p < pattern.size()) {
       if (pattern[p] == '?') {
         step = true;
+        taken = SequenceLength(name, n);
       } else if (pattern[p] == '[') {
-        step = MatchSet(pattern, p, name[n], &next);
+        step = MatchSet(pattern, p, CharacterAt(name, n, &taken), &next);
       } else {
         step = Normalised(pattern[p]) == name[n];
       }
     }
     if (step) {
       p = next;
-      ++n;
+      n += taken;
     } else if (starP != std::string::npos) {
       p = starP + 1;
-      n = ++starN;
+      starN += SequenceLength(name, starN);
+      n = starN;
     } else {
       return false;
     }
@@ -97,18 +135,9 @@ bool MatchFrom(const std::string& pattern, const std::string& name) {
 }
 
 bool IsUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80         ? 1
-                         : (c >> 5) == 6  ? 2
-                         : (c >> 4) == 14 ? 3
-                         : (c >> 3) == 30 ? 4
-                                          : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
-    }
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = SequenceLength(text, i);
+    if (length == 1 && static_cast<unsigned char>(text[i]) >= 0x80) return false;
     i += length;
   }
   return true;

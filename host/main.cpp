@@ -7,6 +7,8 @@
 
 #include "commands.hpp"
 #include "plugin_loader.hpp"
+#include "terminal.hpp"
+#include "wide_text.hpp"
 
 using namespace ormidal::host;
 
@@ -82,14 +84,14 @@ int UsageError(const std::string& message) {
 
 // Takes the value of an option given as "-o VALUE", "--plugin VALUE" or
 // "--plugin=VALUE". Returns false when it is missing.
-bool TakeValue(const std::string& arg, const std::string& name, int argc, char** argv, int* i,
-               std::string* value) {
+bool TakeValue(const std::string& arg, const std::string& name,
+               const std::vector<std::string>& args, std::size_t* i, std::string* value) {
   if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
     *value = arg.substr(name.size() + 1);
     return true;
   }
-  if (*i + 1 >= argc) return false;
-  *value = argv[++*i];
+  if (*i + 1 >= args.size()) return false;
+  *value = args[++*i];
   return true;
 }
 
@@ -97,11 +99,13 @@ bool IsOption(const std::string& arg, const std::string& name) {
   return arg == name || arg.rfind(name + "=", 0) == 0;
 }
 
-// Returns an empty string on success, else what was wrong.
-std::string ParseArguments(int argc, char** argv, Invocation* call) {
+// Returns an empty string on success, else what was wrong. `args` are in
+// UTF-8 on Windows, and the bytes as given elsewhere; the program's name
+// is not among them.
+std::string ParseArguments(const std::vector<std::string>& args, Invocation* call) {
   bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
     std::string* value = nullptr;
     std::string name;
     if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -131,7 +135,7 @@ std::string ParseArguments(int argc, char** argv, Invocation* call) {
     } else {
       return "unknown option " + arg;
     }
-    if (value != nullptr && !TakeValue(arg, name, argc, argv, &i, value))
+    if (value != nullptr && !TakeValue(arg, name, args, &i, value))
       return "option " + name + " needs a value";
     call->optionsSeen.push_back(arg.substr(0, arg.find('=')));
   }
@@ -192,11 +196,9 @@ int Run(const Invocation& call) {
   return ExtractCommand(plugin, database, options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(const std::vector<std::string>& args) {
   Invocation call;
-  std::string problem = ParseArguments(argc, argv, &call);
+  std::string problem = ParseArguments(args, &call);
   if (!problem.empty()) return UsageError(problem);
   if (call.version) {
     std::printf("ormidal %s\n", ORMIDAL_VERSION);
@@ -214,3 +216,20 @@ int main(int argc, char** argv) {
   if (!problem.empty()) return UsageError(problem);
   return Run(call);
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// The arguments in UTF-16, as Windows holds them: any path, whatever the
+// ANSI code page.
+extern "C" int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(Utf8FromWide(argv[i]));
+  Utf8Console console;
+  return Main(args);
+}
+#else
+int main(int argc, char** argv) {
+  return Main(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+}
+#endif

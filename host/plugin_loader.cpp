@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "wide_text.hpp"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -21,7 +23,7 @@ constexpr char kSeparator = '/';
 
 void* OpenLibrary(const std::string& path) {
 #if defined(_WIN32)
-  return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+  return reinterpret_cast<void*>(LoadLibraryW(WideFromUtf8(path).c_str()));
 #else
   // A bare name would send dlopen through the system's library search.
   std::string local = path.find('/') == std::string::npos ? "./" + path : path;
@@ -65,9 +67,16 @@ bool Bind(void* module, const char* name, Fn* slot, std::string* missing) {
 
 std::string ExecutableFolder() {
 #if defined(_WIN32)
-  char path[MAX_PATH + 1];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string full(path, length);
+  // The path may be longer than MAX_PATH; a full buffer means it was cut.
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = 0;
+  while (true) {
+    length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size() || path.size() >= 32768) break;
+    path.resize(path.size() * 2);
+  }
+  if (length == 0 || length >= path.size()) return ".";
+  std::string full = Utf8FromWide(std::wstring_view(path.data(), length));
 #else
   std::error_code error;
   std::string full = std::filesystem::read_symlink("/proc/self/exe", error).string();
@@ -78,7 +87,7 @@ std::string ExecutableFolder() {
 
 bool FileExists(const std::string& path) {
   std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
+  return std::filesystem::is_regular_file(NativePath(path), error);
 }
 
 }  // namespace
@@ -107,6 +116,12 @@ bool PluginLoader::BindAll(std::string* error) {
   Bind(module_, "PackFiles", &exports_.PackFiles, &missing);
   Bind(module_, "SetChangeVolProc", &exports_.SetChangeVolProc, &missing);
   Bind(module_, "SetProcessDataProc", &exports_.SetProcessDataProc, &missing);
+#if defined(_WIN32)
+  Bind(module_, "OpenArchiveW", &exports_.OpenArchiveW, &missing);
+  Bind(module_, "ReadHeaderExW", &exports_.ReadHeaderExW, &missing);
+  Bind(module_, "ProcessFileW", &exports_.ProcessFileW, &missing);
+  Bind(module_, "PackFilesW", &exports_.PackFilesW, &missing);
+#endif
   if (missing.empty()) return true;
   *error = "not a packer plug-in (no export " + missing + ")";
   return false;

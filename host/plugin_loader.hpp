@@ -16,6 +16,10 @@ struct PluginExports {
   using CloseArchiveFn = int(ORMIDAL_CALL*)(void*);
   using PackFilesFn = int(ORMIDAL_CALL*)(char*, char*, char*, char*, int);
   using SetCallbackFn = void(ORMIDAL_CALL*)(void*, void*);
+  using OpenArchiveWFn = void*(ORMIDAL_CALL*)(OpenArchiveRequestW*);
+  using ReadHeaderExWFn = int(ORMIDAL_CALL*)(void*, EntryHeaderExW*);
+  using ProcessFileWFn = int(ORMIDAL_CALL*)(void*, int, char16_t*, char16_t*);
+  using PackFilesWFn = int(ORMIDAL_CALL*)(char16_t*, char16_t*, char16_t*, char16_t*, int);
 
   GetPackerCapsFn GetPackerCaps = nullptr;
   OpenArchiveFn OpenArchive = nullptr;
@@ -25,6 +29,13 @@ struct PluginExports {
   PackFilesFn PackFiles = nullptr;
   SetCallbackFn SetChangeVolProc = nullptr;
   SetCallbackFn SetProcessDataProc = nullptr;
+  // Bound on Windows only, where the 8-bit exports reach no further than
+  // the ANSI code page; on POSIX the 8-bit exports take any path and give
+  // names in UTF-8.
+  OpenArchiveWFn OpenArchiveW = nullptr;
+  ReadHeaderExWFn ReadHeaderExW = nullptr;
+  ProcessFileWFn ProcessFileW = nullptr;
+  PackFilesWFn PackFilesW = nullptr;
 };
 
 class PluginLoader {
@@ -34,6 +45,7 @@ class PluginLoader {
   PluginLoader(const PluginLoader&) = delete;
   PluginLoader& operator=(const PluginLoader&) = delete;
 
+  // Paths here are in UTF-8.
   // Loads the library at `path`, or the one installed with this program
   // when `path` is empty. On failure, returns false and sets `error` to the
   // reason in words; Path() then names the file that was tried.

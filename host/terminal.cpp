@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "wide_text.hpp"
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -52,12 +54,12 @@ void UseBinaryMode([[maybe_unused]] std::FILE* stream) {
 
 bool CreateTempFile(std::string* path) {
 #if defined(_WIN32)
-  char folder[MAX_PATH + 1];
-  char name[MAX_PATH + 1];
-  DWORD length = GetTempPathA(sizeof folder, folder);
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) return false;
-  if (GetTempFileNameA(folder, "orm", 0, name) == 0) return false;
-  *path = name;
+  if (GetTempFileNameW(folder, L"orm", 0, name) == 0) return false;
+  *path = Utf8FromWide(name);
   return true;
 #else
   std::error_code error;
@@ -71,6 +73,32 @@ bool CreateTempFile(std::string* path) {
   return true;
 #endif
 }
+
+#if defined(_WIN32)
+namespace {
+
+bool IsConsole(DWORD which) {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
+}  // namespace
+
+Utf8Console::Utf8Console() {
+  if (!IsConsole(STD_OUTPUT_HANDLE) && !IsConsole(STD_ERROR_HANDLE)) return;
+  unsigned previous = GetConsoleOutputCP();
+  if (previous != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) previous_ = previous;
+}
+
+Utf8Console::~Utf8Console() {
+  if (previous_ == 0) return;
+  // What is still buffered was written in UTF-8 and must reach the console
+  // while it reads UTF-8.
+  std::fflush(stdout);
+  std::fflush(stderr);
+  SetConsoleOutputCP(previous_);
+}
+#endif
 
 ProgressLine::ProgressLine(std::size_t totalEntries, std::uint64_t totalBytes)
     : enabled_(IsTerminal(stderr)), totalEntries_(totalEntries), totalBytes_(totalBytes) {}

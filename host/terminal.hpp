@@ -11,11 +11,29 @@ namespace ormidal::host {
 
 bool IsTerminal(std::FILE* stream);
 
+#if defined(_WIN32)
+// While it lives, a console shows the command's UTF-8 output as the
+// characters it encodes; the console's own code page is given back at the
+// end, as the shell that started the command goes on using it. Output
+// redirected to a file is UTF-8 bytes either way.
+class Utf8Console {
+ public:
+  Utf8Console();
+  ~Utf8Console();
+  Utf8Console(const Utf8Console&) = delete;
+  Utf8Console& operator=(const Utf8Console&) = delete;
+
+ private:
+  unsigned previous_ = 0;
+};
+#endif
+
 // Binary output: no newline translation on Windows.
 void UseBinaryMode(std::FILE* stream);
 
 // Creates a new, empty file in the system's temporary folder that no other
-// process can have chosen; false when none could be made.
+// process can have chosen, and gives its path in UTF-8; false when none
+// could be made.
 bool CreateTempFile(std::string* path);
 
 // One line on standard error showing how far an extraction has come,

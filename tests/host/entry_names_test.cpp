@@ -56,6 +56,35 @@ TEST(EntryNames, ShellPatternsMatchWholeNames) {
   EXPECT_FALSE(MatchesPattern("*a*a*a*a*a*b", std::string(200, 'a')));
 }
 
+// Names arrive in UTF-8: '?' and a set stand for a whole character, never
+// for one byte of it.
+TEST(EntryNames, PatternsTakeWholeUtf8Characters) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool matches;
+  } const cases[] = {
+      {"Caf?", "Caf\xC3\xA9", true},
+      {"Caf??", "Caf\xC3\xA9", false},
+      {"?", "\xF0\x9F\x98\x80", true},  // an emoji, four bytes
+      {"??", "\xF0\x9F\x98\x80", false},
+      {"*??", "\xC3\xA9", false},
+      {"*?", "a\xE6\x9B\xB8", true},
+      {"*[\xE6\x9B\xB8]", "a\xE6\x9B\xB8", true},  // the set holds one CJK character
+      {"[\xC3\xA0-\xC3\xAB]", "\xC3\xAA", true},   // à-ë holds ê
+      {"[\xC3\xA0-\xC3\xAB]", "\xC3\xAC", false},
+      {"[!\xC3\xA9]", "\xC3\xA9", false},
+      {"[!\xC3\xA9]", "e", true},
+      {"[!a]", "\xC3\xA9", true},
+      {"*\xE2\x82\xAC.TEXt", "Caf\xC3\xA9 \xE2\x82\xAC.TEXt", true},
+      {"Records/*\xCE\xB2", "Records/\xCE\xB1\xCE\xB2", true},
+      {"?", "\xE9", true},  // a byte that starts no sequence is one character
+      {"??", "\xC3", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MatchesPattern(c.pattern, c.name), c.matches) << c.pattern << " / " << c.name;
+}
+
 TEST(EntryNames, DisplayUsesForwardSlashesAndTitlesAreTheLastPart) {
   EXPECT_EQ(DisplayName("Records\\00001"), "Records/00001");
   EXPECT_EQ(FileTitle("Converted\\ORMIDAL_book.txt"), "ORMIDAL_book.txt");
@@ -100,6 +129,11 @@ TEST(EntryNames, JsonStringsAreAlwaysValid) {
   EXPECT_EQ(JsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");  // UTF-8 stays as it is
   EXPECT_EQ(JsonString("caf\xE9"), "\"caf\\u00e9\"");       // Latin-1 is escaped
   EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence too
+  EXPECT_EQ(JsonString("\xF0\x9F\x98\x80"), "\"\xF0\x9F\x98\x80\"");
+  // Forms no UTF-8 reader accepts: overlong, a surrogate, past U+10FFFF.
+  EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\u00c0\\u00af\"");
+  EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");
+  EXPECT_EQ(JsonString("\xF4\x90\x80\x80"), "\"\\u00f4\\u0090\\u0080\\u0080\"");
 }
 
 // The listing is built with these instead of printf; they must write what

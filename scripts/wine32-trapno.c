@@ -43,11 +43,16 @@ static int IsFaultSignal(int sig) {
 /* The x86 exception vector the kernel reports for a signal and its si_code. */
 static int TrapNumber(int sig, int code) {
   switch (sig) {
-    case kSigSegv: return (code == 1 || code == 2) ? 14 : 13; /* page fault / general protection */
-    case kSigIll: return 6;                                   /* invalid opcode */
-    case kSigBus: return code == 1 ? 17 : 14;                 /* alignment check / page fault */
-    case kSigFpe: return (code == 1 || code == 2) ? 0 : 16;   /* divide error / x87 error */
-    case kSigTrap: return code == 0x80 ? 3 : 1;               /* int3 / debug */
+    case kSigSegv:
+      return (code == 1 || code == 2) ? 14 : 13; /* page fault / general protection */
+    case kSigIll:
+      return 6; /* invalid opcode */
+    case kSigBus:
+      return code == 1 ? 17 : 14; /* alignment check / page fault */
+    case kSigFpe:
+      return (code == 1 || code == 2) ? 0 : 16; /* divide error / x87 error */
+    case kSigTrap:
+      return code == 0x80 ? 3 : 1; /* int3 / debug */
   }
   return -1;
 }
@@ -66,7 +71,8 @@ int sigaction(int sig, const struct Action *action, struct Action *old) {
   Handler previous = (sig > 0 && sig < kSignals) ? wrapped[sig] : 0;
   int result;
   if (!real_sigaction) {
-    real_sigaction = (int (*)(int, const struct Action *, struct Action *))dlsym(RTLD_NEXT, "sigaction");
+    real_sigaction =
+        (int (*)(int, const struct Action *, struct Action *))dlsym(RTLD_NEXT, "sigaction");
   }
   if (action && sig > 0 && sig < kSignals && (action->flags & kSaSiginfo) && IsFaultSignal(sig)) {
     copy = *action;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(ORMIDAL_FORCE_WORD_FILTERS)
 #include <emmintrin.h>
 #endif
 
@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kBlock = 16;
 
 // Bit k is set when block[k] needs work.
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(ORMIDAL_FORCE_WORD_FILTERS)
 inline unsigned SpecialMask(const unsigned char* block) {
   __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
   __m128i atLeastSpace = _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(0x20)), bytes);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(ORMIDAL_FORCE_WORD_FILTERS)
 #include <emmintrin.h>
 #endif
 
@@ -68,7 +68,7 @@ std::size_t StripBytewise(const unsigned char* bytes, std::size_t size, unsigned
   return kept;
 }
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(ORMIDAL_FORCE_WORD_FILTERS)
 // Sixteen bytes at a time where the processor has SSE2; the word loop below
 // takes what is left.
 using Block = __m128i;

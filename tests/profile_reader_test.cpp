@@ -19,7 +19,8 @@ std::string Lookup(const std::string& text, const char* section, const char* key
   testing::WriteFileBytes(path, testing::ToBytes(text));
   char buffer[256];
   std::memset(buffer, 'x', sizeof buffer);
-  std::size_t length = ReadProfileString(section, key, "DEFAULT", ProfileText::kAnsi, buffer, size, path.c_str());
+  std::size_t length =
+      ReadProfileString(section, key, "DEFAULT", ProfileText::kAnsi, buffer, size, path.c_str());
   EXPECT_EQ(length, std::strlen(buffer));
   return buffer;
 }

@@ -78,8 +78,7 @@ enum class ProfileText { kAnsi, kUtf8 };
 // file is UTF-8 and the value comes as it is stored, for the caller to check.
 // Returns the number of bytes stored.
 std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
-                              ProfileText form, char* buffer, std::size_t size,
-                              const char* path);
+                              ProfileText form, char* buffer, std::size_t size, const char* path);
 
 #if defined(_WIN32)
 // Converts a path of the 8-bit exports, in the code page the system's file

@@ -71,7 +71,8 @@ class NameBuilder {
     if (!utf8_) return Text(text);
     for (; *text != '\0'; ++text) {
       char bytes[4];
-      std::size_t count = EncodeUtf8(CodePointOfWindows1252(static_cast<unsigned char>(*text)), bytes);
+      std::size_t count =
+          EncodeUtf8(CodePointOfWindows1252(static_cast<unsigned char>(*text)), bytes);
       if (kListedNameSize - 1 - length_ < count) return;
       for (std::size_t i = 0; i < count; ++i) Byte(bytes[i]);
     }
@@ -95,8 +96,7 @@ bool ListingIsOver(const ArchiveState& state) {
          state.listPosition >= static_cast<std::int32_t>(state.recordCount);
 }
 
-void BuildConvertedName(const ArchiveState& state, const FolderNames& folders,
-                        NameBuilder* name) {
+void BuildConvertedName(const ArchiveState& state, const FolderNames& folders, NameBuilder* name) {
   name->Text(folders.converted);
   name->Byte(platform::kSeparator);
   name->Text(kConvertedPrefix);

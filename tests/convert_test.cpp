@@ -8,6 +8,7 @@
 #include "convert/converters.hpp"
 #include "database/byte_order.hpp"
 #include "plugin/interface.hpp"
+#include "support/conversion_run.hpp"
 #include "support/database_builder.hpp"
 #include "support/lz77_encoder.hpp"
 
@@ -15,34 +16,14 @@ namespace ormidal {
 namespace {
 
 using testing::Bytes;
+using testing::Converted;
+using testing::ConvertFile;
 using testing::CopyCode;
 using testing::DatabaseBuilder;
 using testing::DocumentHeader;
 using testing::EncodeLz77;
 using testing::TempDir;
 using testing::ToBytes;
-
-struct Converted {
-  int result = -1;
-  Bytes bytes;
-};
-
-Converted ConvertFile(const std::string& path) {
-  TempDir dir;
-  auto state = std::make_unique<ArchiveState>();
-  EXPECT_EQ(OpenDatabase(path.c_str(), state.get()), kResultOk);
-  platform::File source = platform::OpenForReading(path.c_str());
-  platform::File destination;
-  std::string out = dir.File("ORMIDAL_out");
-  EXPECT_EQ(platform::CreateForWriting(out.c_str(), false, &destination),
-            platform::CreateResult::kCreated);
-  Converted converted;
-  converted.result = ConvertDatabase(*state, source, destination);
-  platform::Close(&source);
-  platform::Close(&destination);
-  converted.bytes = testing::ReadFileBytes(out);
-  return converted;
-}
 
 Converted Convert(const DatabaseBuilder& builder) {
   TempDir dir;

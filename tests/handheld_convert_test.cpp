@@ -10,6 +10,7 @@
 #include "convert/converters.hpp"
 #include "database/result.hpp"
 #include "samples/handheld_records.hpp"
+#include "support/conversion_run.hpp"
 #include "support/database_builder.hpp"
 
 namespace ormidal {
@@ -39,21 +40,8 @@ struct Converted {
 
 Converted Convert(const DatabaseBuilder& builder) {
   TempDir dir;
-  std::string path = builder.WriteTo(dir.File("db.pdb"));
-  auto state = std::make_unique<ArchiveState>();
-  EXPECT_EQ(OpenDatabase(path.c_str(), state.get()), kResultOk);
-  platform::File source = platform::OpenForReading(path.c_str());
-  platform::File destination;
-  std::string out = dir.File("ORMIDAL_out");
-  EXPECT_EQ(platform::CreateForWriting(out.c_str(), false, &destination),
-            platform::CreateResult::kCreated);
-  Converted converted;
-  converted.result = ConvertDatabase(*state, source, destination);
-  platform::Close(&source);
-  platform::Close(&destination);
-  Bytes bytes = testing::ReadFileBytes(out);
-  converted.text.assign(bytes.begin(), bytes.end());
-  return converted;
+  testing::Converted run = testing::ConvertFile(builder.WriteTo(dir.File("db.pdb")));
+  return {run.result, std::string(run.bytes.begin(), run.bytes.end())};
 }
 
 // 12 March 2004 10:30:00 UTC, and a day later, as the handheld counts.

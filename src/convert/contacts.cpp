@@ -67,13 +67,10 @@ int ReadContact(Conversion* conversion, const HandheldRecord& record, Contact* c
                 bool* usable) {
   *contact = {};
   *usable = false;
-  if (record.range.size < kFixedSize) {
-    conversion->damaged = true;
-    return kResultOk;
-  }
   unsigned char fixed[kFixedSize];
-  int result = ReadAt(conversion, record.range.start, fixed, sizeof fixed);
-  if (result != kResultOk) return result;
+  bool present = false;
+  int result = ReadFixedPart(conversion, record, fixed, sizeof fixed, &present);
+  if (result != kResultOk || !present) return result;
   contact->phoneLabels = ReadBigEndian32(fixed);
   std::uint32_t mask = ReadBigEndian32(fixed + 4);
   std::uint32_t offset = record.range.start + kFixedSize;

@@ -87,4 +87,16 @@ int FindString(Conversion* conversion, std::uint32_t* offset, std::uint32_t end,
   return kResultOk;
 }
 
+int ReadFixedPart(Conversion* conversion, const HandheldRecord& record, unsigned char* fixed,
+                  std::size_t size, bool* present) {
+  *present = false;
+  if (record.range.size < size) {
+    conversion->damaged = true;
+    return kResultOk;
+  }
+  int result = ReadAt(conversion, record.range.start, fixed, size);
+  *present = result == kResultOk;
+  return result;
+}
+
 }  // namespace ormidal

@@ -68,6 +68,12 @@ int ForEachLiveRecord(Conversion* conversion, Each&& each) {
   return result;
 }
 
+// Reads the first `size` bytes of the record, the fixed part of its layout,
+// and sets *present. A record too short to hold them is damage: the
+// conversion is marked damaged and *present is false.
+int ReadFixedPart(Conversion* conversion, const HandheldRecord& record, unsigned char* fixed,
+                  std::size_t size, bool* present);
+
 // A zero-terminated string in a record: its bytes, without the terminator.
 struct StoredString {
   std::uint32_t start = 0;

@@ -36,13 +36,10 @@ struct Task {
 int ReadTask(Conversion* conversion, const HandheldRecord& record, Task* task, bool* usable) {
   *task = {};
   *usable = false;
-  if (record.range.size < kFixedSize) {
-    conversion->damaged = true;
-    return kResultOk;
-  }
   unsigned char fixed[kFixedSize];
-  int result = ReadAt(conversion, record.range.start, fixed, sizeof fixed);
-  if (result != kResultOk) return result;
+  bool present = false;
+  int result = ReadFixedPart(conversion, record, fixed, sizeof fixed, &present);
+  if (result != kResultOk || !present) return result;
   switch (UnpackDate(ReadBigEndian16(fixed), &task->due)) {
     case DateStatus::kValid:
       task->hasDue = true;

@@ -1,4 +1,4 @@
-#include "convert/content_lines.hpp"
+#include "convert/handheld/content_lines.hpp"
 
 #include <cstring>
 

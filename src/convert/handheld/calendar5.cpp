@@ -115,7 +115,8 @@ int ReadLaterEvent(Conversion* conversion, const HandheldRecord& record, LaterEv
   int result = ReadAppointment(conversion, record, AppointmentLayout::kLater, &item->event, usable);
   if (result != kResultOk || !*usable) return result;
   return ForEachExtension(conversion, item->event.extensionsStart,
-                          record.range.start + record.range.size, [&](const Extension& extension) -> int {
+                          record.range.start + record.range.size,
+                          [&](const Extension& extension) -> int {
                             if (extension.Is(kZoneExtension))
                               return ReadZone(conversion, extension, item);
                             if (extension.Is(kMeetingExtension))

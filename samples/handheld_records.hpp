@@ -124,4 +124,60 @@ struct Task {
 // Due date, priority byte (top bit: completed), description, note.
 Bytes TaskRecord(const Task& task);
 
+// ---- The later applications' layouts ----
+
+// An extension appended to a record: four-byte name, 16-bit size, content.
+Bytes Extension(const std::string& name, const Bytes& content);
+
+// The later applications' application-info block: the category table, the
+// colour part, then `rest`.
+Bytes LaterCategoryBlock(const std::vector<std::string>& names, const Bytes& rest);
+// The contacts' block with `labels` label slots (49 or 53), the default
+// texts and the custom labels given (index 0 is "Custom 1").
+Bytes ContactsAppInfo(std::size_t labels, const std::vector<std::string>& customLabels = {});
+
+struct LaterContact {
+  // Fields 0 to 38: last, first, company, title, phone 1-7, chat 1-2, web
+  // site, custom 1-9, three addresses of five parts, note.
+  std::array<std::optional<std::string>, 39> fields;
+  std::array<std::uint8_t, 7> phoneLabels = {0, 1, 2, 3, 4, 5, 7};
+  std::uint8_t listedPhone = 0;
+  std::array<std::uint8_t, 3> addressLabels = {0, 1, 2};
+  std::array<std::uint8_t, 2> chatLabels = {0, 1};
+  std::optional<std::uint16_t> birthday;
+  std::optional<std::uint8_t> reminderDays;  // a reminder set
+  Bytes extensions;
+  LaterContact& Set(int field, const std::string& value) {
+    fields[static_cast<std::size_t>(field)] = value;
+    return *this;
+  }
+};
+
+Bytes LaterContactRecord(const LaterContact& contact);
+
+// The classic appointment, then the location when present, then the
+// extensions.
+Bytes LaterEventRecord(const Event& event, const std::optional<std::string>& location,
+                       const Bytes& extensions);
+// A time-zone extension's content.
+Bytes ZoneContent(std::int16_t utcOffset, const std::array<std::uint8_t, 4>& daylightStart,
+                  const std::array<std::uint8_t, 4>& daylightEnd, std::int16_t adjustment,
+                  const std::string& name);
+
+struct LaterTask {
+  std::optional<std::uint16_t> due, completion;
+  bool completed = false, repeatsAfterCompletion = false;
+  std::uint16_t priority = 1;
+  struct Alarm {
+    std::uint8_t hour, minute;
+    std::uint16_t days;
+  };
+  std::optional<Alarm> alarm;
+  std::optional<std::uint16_t> repeatStart;
+  Event::Repeat repeat = {kNoRepeat};
+  std::string description, note;
+};
+
+Bytes LaterTaskRecord(const LaterTask& task);
+
 }  // namespace ormidal::samples

@@ -7,7 +7,10 @@
 //   contacts.pdb         DATA/addr, the keeper's contacts   -> contacts.vcf
 //   calendar.pdb         DATA/date, the keeper's calendar   -> calendar.ics
 //   tasks.pdb            DATA/todo, the keeper's tasks      -> tasks.ics
-// Each of the last four has categories, a private and a deleted record.
+//   later-contacts.pdb   DATA/PAdd, the later contacts      -> later-contacts.vcf
+//   later-calendar.pdb   DATA/PDat, the later calendar      -> later-calendar.ics
+//   later-tasks.pdb      DATA/PTod, the later tasks         -> later-tasks.ics
+// Each of the handheld's own has categories, a private and a deleted record.
 //
 //   ormidal_make_samples SAMPLE_TEXT OUTPUT_FOLDER
 //
@@ -481,6 +484,176 @@ void WriteTasks(const std::filesystem::path& out) {
                                             "END:VCALENDAR\r\n"));
 }
 
+// The later applications' databases: what the older ones cannot hold, a
+// picture and a birthday, a time zone and a meeting, an alarm and a repeat
+// on a task.
+DatabaseBuilder LaterDatabase(const char* name, const char* creator, const Bytes& appInfo) {
+  DatabaseBuilder builder;
+  builder.Name(name)
+      .Kind("DATA", creator)
+      .CreationTime(kCreationTime)
+      .ModificationTime(kCreationTime + 3600)
+      .AppInfo(appInfo);
+  return builder;
+}
+
+void WriteLaterContacts(const std::filesystem::path& out) {
+  DatabaseBuilder builder =
+      LaterDatabase("ContactsDB-PAdd", "PAdd", ContactsAppInfo(53, {"Custom 1", "Boat"}));
+  LaterContact morag;
+  morag.Set(0, "Campbell").Set(1, "Morag").Set(4, "01631 562 100").Set(5, "07700 900 123");
+  morag.Set(15, "Heron").Set(23, "2 Pier Road").Set(24, "Oban").Set(38, "Keeps the spare key");
+  morag.phoneLabels = {1, 7, 4, 3, 4, 5, 7};
+  morag.listedPhone = 1;
+  morag.addressLabels = {1, 0, 2};
+  morag.birthday = PackDate(1961, 7, 2);
+  morag.reminderDays = 1;
+  morag.extensions =
+      Extension("Bd00", {0, 1, 0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F', 0, 0xFF, 0xD9});
+  LaterContact office;
+  office.Set(2, "Harbour Master's Office").Set(4, "01631 562 999").Set(13, "http://oban.example/");
+  builder.AddRecord(LaterContactRecord(morag), 1, 0x5E0001)
+      .AddRecord(LaterContactRecord(morag), kDeleted, 0x5E0002)
+      .AddRecord(LaterContactRecord(office), kPrivate | 2, 0x5E0003);
+  builder.WriteTo((out / "later-contacts.pdb").string());
+  WriteFileBytes((out / "expected" / "later-contacts.vcf").string(),
+                 ToBytes("BEGIN:VCARD\r\n"
+                         "VERSION:3.0\r\n"
+                         "N:Campbell;Morag;;;\r\n"
+                         "FN:Morag Campbell\r\n"
+                         "TEL;TYPE=HOME,VOICE:01631 562 100\r\n"
+                         "TEL;TYPE=CELL,VOICE,PREF:07700 900 123\r\n"
+                         "ADR;TYPE=HOME:;;2 Pier Road;Oban;;;\r\n"
+                         "X-PALM-CUSTOM2;X-LABEL=\"Boat\":Heron\r\n"
+                         "BDAY:1961-07-02\r\n"
+                         "X-PALM-BIRTHDAY-REMINDER:1\r\n"
+                         "NOTE:Keeps the spare key\r\n"
+                         "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgD/2Q==\r\n"
+                         "CATEGORIES:Business\r\n"
+                         "END:VCARD\r\n"
+                         "BEGIN:VCARD\r\n"
+                         "VERSION:3.0\r\n"
+                         "N:;;;;\r\n"
+                         "FN:Harbour Master's Office\r\n"
+                         "ORG:Harbour Master's Office\r\n"
+                         "TEL;TYPE=WORK,VOICE,PREF:01631 562 999\r\n"
+                         "URL:http://oban.example/\r\n"
+                         "CATEGORIES:Personal\r\n"
+                         "CLASS:PRIVATE\r\n"
+                         "END:VCARD\r\n"));
+}
+
+void WriteLaterCalendar(const std::filesystem::path& out) {
+  DatabaseBuilder builder =
+      LaterDatabase("CalendarDB-PDat", "PDat", LaterCategoryBlock({"Unfiled", "Harbour"}, {0, 0}));
+  Bytes london = Extension("Bd00", ZoneContent(0, {1, 0, 4, 3}, {2, 0, 4, 10}, 60, "London"));
+  Event board;
+  board.At(19, 0, 0, 0).date = PackDate(2004, 3, 26);  // ends at midnight
+  board.repeat = Event::Repeat{kMonthlyByDay, PackDate(2004, 12, 31), 1, 4 * 7 + 5, 0};
+  board.description = "Harbour board meeting";
+  Bytes meeting = {3, 0, 0, 1, 0, 'M', 'o', 'r', 'a', 'g', 0};
+  for (char c : std::string("morag@oban.example")) meeting.push_back(static_cast<unsigned char>(c));
+  meeting.push_back(0);
+  Bytes boardExtensions = london;
+  Bytes meetingExtension = Extension("Bd01", meeting);
+  boardExtensions.insert(boardExtensions.end(), meetingExtension.begin(), meetingExtension.end());
+  Event regatta;
+  regatta.date = PackDate(2004, 8, 14);
+  regatta.description = "Regatta";
+  builder.AddRecord(LaterEventRecord(board, "Pier hall", boardExtensions), 1, 0x5F0001)
+      .AddRecord(LaterEventRecord(regatta, std::nullopt, {}), kDeleted, 0x5F0002)
+      .AddRecord(LaterEventRecord(regatta, "The bay", {}), kPrivate, 0x5F0003);
+  builder.WriteTo((out / "later-calendar.pdb").string());
+  WriteFileBytes((out / "expected" / "later-calendar.ics").string(),
+                 ToBytes(std::string(kCalendarBegin) +
+                         "BEGIN:VTIMEZONE\r\n"
+                         "TZID:London\r\n"
+                         "BEGIN:STANDARD\r\n"
+                         "DTSTART:19701025T020000\r\n"
+                         "TZOFFSETFROM:+0100\r\n"
+                         "TZOFFSETTO:+0000\r\n"
+                         "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\n"
+                         "END:STANDARD\r\n"
+                         "BEGIN:DAYLIGHT\r\n"
+                         "DTSTART:19700329T010000\r\n"
+                         "TZOFFSETFROM:+0000\r\n"
+                         "TZOFFSETTO:+0100\r\n"
+                         "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
+                         "END:DAYLIGHT\r\n"
+                         "END:VTIMEZONE\r\n"
+                         "BEGIN:VEVENT\r\n"
+                         "UID:5f0001-bc7741a8@ormidal\r\n"
+                         "DTSTAMP:20040312T113000Z\r\n"
+                         "DTSTART;TZID=\"London\":20040326T190000\r\n"
+                         "DTEND;TZID=\"London\":20040327T000000\r\n"
+                         "SUMMARY:Harbour board meeting\r\n"
+                         "LOCATION:Pier hall\r\n"
+                         "RRULE:FREQ=MONTHLY;UNTIL=20041231T235959Z;BYDAY=-1FR\r\n"
+                         "STATUS:CONFIRMED\r\n"
+                         "ORGANIZER;CN=\"Morag\":mailto:morag@oban.example\r\n"
+                         "CATEGORIES:Harbour\r\n"
+                         "END:VEVENT\r\n"
+                         "BEGIN:VEVENT\r\n"
+                         "UID:5f0003-bc7741a8@ormidal\r\n"
+                         "DTSTAMP:20040312T113000Z\r\n"
+                         "DTSTART;VALUE=DATE:20040814\r\n"
+                         "DTEND;VALUE=DATE:20040815\r\n"
+                         "SUMMARY:Regatta\r\n"
+                         "LOCATION:The bay\r\n"
+                         "CLASS:PRIVATE\r\n"
+                         "END:VEVENT\r\n"
+                         "END:VCALENDAR\r\n"));
+}
+
+void WriteLaterTasks(const std::filesystem::path& out) {
+  DatabaseBuilder builder =
+      LaterDatabase("TasksDB-PTod", "PTod", LaterCategoryBlock({"Unfiled", "Clock"}, {0, 0, 0, 0}));
+  LaterTask oil;
+  oil.due = PackDate(2004, 3, 20);
+  oil.alarm = LaterTask::Alarm{16, 45, 5};
+  oil.repeatStart = PackDate(2004, 3, 20);
+  oil.repeat = {kMonthlyByDate, kNoDate, 3, 0, 0};
+  oil.description = "Oil the clock gears";
+  LaterTask chain;
+  chain.priority = 3;
+  chain.completed = true;
+  chain.completion = PackDate(2004, 3, 10);
+  chain.description = "Order a new weight chain";
+  builder.AddRecord(LaterTaskRecord(oil), 1, 0x600001)
+      .AddRecord(LaterTaskRecord(oil), kDeleted, 0x600002)
+      .AddRecord(LaterTaskRecord(chain), kPrivate | 1, 0x600003);
+  builder.WriteTo((out / "later-tasks.pdb").string());
+  WriteFileBytes(
+      (out / "expected" / "later-tasks.ics").string(),
+      ToBytes(std::string(kCalendarBegin) + "BEGIN:VTODO\r\n"
+                                            "UID:600001-bc7741a8@ormidal\r\n"
+                                            "DTSTAMP:20040312T113000Z\r\n"
+                                            "SUMMARY:Oil the clock gears\r\n"
+                                            "DTSTART;VALUE=DATE:20040320\r\n"
+                                            "DUE;VALUE=DATE:20040320\r\n"
+                                            "PRIORITY:1\r\n"
+                                            "STATUS:NEEDS-ACTION\r\n"
+                                            "RRULE:FREQ=MONTHLY;INTERVAL=3;BYMONTHDAY=20\r\n"
+                                            "CATEGORIES:Clock\r\n"
+                                            "BEGIN:VALARM\r\n"
+                                            "ACTION:DISPLAY\r\n"
+                                            "DESCRIPTION:Oil the clock gears\r\n"
+                                            "TRIGGER;RELATED=END:-P4DT7H15M\r\n"
+                                            "END:VALARM\r\n"
+                                            "END:VTODO\r\n"
+                                            "BEGIN:VTODO\r\n"
+                                            "UID:600003-bc7741a8@ormidal\r\n"
+                                            "DTSTAMP:20040312T113000Z\r\n"
+                                            "SUMMARY:Order a new weight chain\r\n"
+                                            "PRIORITY:5\r\n"
+                                            "STATUS:COMPLETED\r\n"
+                                            "COMPLETED:20040310T000000Z\r\n"
+                                            "CATEGORIES:Clock\r\n"
+                                            "CLASS:PRIVATE\r\n"
+                                            "END:VTODO\r\n"
+                                            "END:VCALENDAR\r\n"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -498,6 +671,9 @@ int main(int argc, char** argv) {
     WriteContacts(out);
     WriteCalendar(out);
     WriteTasks(out);
+    WriteLaterContacts(out);
+    WriteLaterCalendar(out);
+    WriteLaterTasks(out);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
     return 1;

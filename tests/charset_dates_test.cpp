@@ -5,7 +5,7 @@
 #include <string>
 
 #include "convert/charset.hpp"
-#include "convert/packed_date.hpp"
+#include "convert/handheld/packed_date.hpp"
 
 #if !defined(_WIN32)
 #include <iconv.h>

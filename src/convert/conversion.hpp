@@ -80,6 +80,9 @@ int ConvertMemos(Conversion* conversion);
 int ConvertContacts(Conversion* conversion);
 int ConvertCalendar(Conversion* conversion);
 int ConvertTasks(Conversion* conversion);
+int ConvertLaterContacts(Conversion* conversion);
+int ConvertLaterCalendar(Conversion* conversion);
+int ConvertLaterTasks(Conversion* conversion);
 
 // From record 1 to the end of the file, or the whole file when the database
 // has fewer than two records: the text of a document or a compressed text

@@ -28,6 +28,12 @@ int ConvertByKind(Conversion* conversion) {
       return ConvertCalendar(conversion);
     case Tasks:
       return ConvertTasks(conversion);
+    case LaterContacts:
+      return ConvertLaterContacts(conversion);
+    case LaterCalendar:
+      return ConvertLaterCalendar(conversion);
+    case LaterTasks:
+      return ConvertLaterTasks(conversion);
     default:
       // A database that matched no kind is read as a document.
       return ConvertDocumentText(conversion);

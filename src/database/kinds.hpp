@@ -1,5 +1,6 @@
 // The kinds of database the converters understand: three text kinds and a
-// photo kind, then the handheld's own memos, contacts, calendar and tasks.
+// photo kind, then the handheld's own memos, contacts, calendar and tasks,
+// and the later applications' contacts, calendar and tasks.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,9 @@ enum DatabaseKind : std::int32_t {
   Contacts = 5,
   Calendar = 6,
   Tasks = 7,
+  LaterContacts = 8,
+  LaterCalendar = 9,
+  LaterTasks = 10,
 };
 
 struct KindRow {
@@ -35,6 +39,10 @@ inline constexpr KindRow KindTable[] = {
     {Tasks, "DATA", "todo", ".ics"},
     // The later memo application keeps the same records under its own creator.
     {Memos, "DATA", "PMem", ".txt"},
+    // The later contacts, calendar and tasks applications' own layouts.
+    {LaterContacts, "DATA", "PAdd", ".vcf"},
+    {LaterCalendar, "DATA", "PDat", ".ics"},
+    {LaterTasks, "DATA", "PTod", ".ics"},
 };
 
 // The first row whose type and creator both equal the codes (compared

@@ -81,6 +81,61 @@ void PackSeeds(const std::filesystem::path& folder) {
 
 // The handheld's own databases: categories, private and deleted records,
 // every optional part of an appointment, and a short record of each kind.
+// The later applications' layouts: every part and extension present, and
+// records cut inside them.
+void LaterSeeds(const std::filesystem::path& folder) {
+  namespace s = ormidal::samples;
+  s::LaterContact card;
+  for (int field = 0; field < 39; ++field) card.Set(field, "f" + std::to_string(field));
+  card.birthday = s::PackDate(1980, 5, 17);
+  card.reminderDays = 2;
+  card.extensions = s::Extension("Bd00", {0, 1, 0xFF, 0xD8, 1, 2, 3});
+  Bytes anniversary = s::Extension("Bd01", {0xF0, 0x39, 0, 1, 3, 0, 0, 0, 0, 0, 0, 0});
+  card.extensions.insert(card.extensions.end(), anniversary.begin(), anniversary.end());
+  Bytes cardBytes = s::LaterContactRecord(card);
+  Put(folder, "later-contacts",
+      DatabaseBuilder()
+          .Kind("DATA", "PAdd")
+          .AppInfo(s::ContactsAppInfo(53, {"Custom 1", "Label"}))
+          .AddRecord(cardBytes, 1, 1)
+          .AddRecord(Bytes(cardBytes.begin(), cardBytes.end() - 5), 0, 2)
+          .Build());
+  Bytes zone = s::Extension("Bd00", s::ZoneContent(60, {2, 0, 4, 3}, {3, 0, 4, 10}, 60, "Berlin"));
+  Bytes meeting = s::Extension("Bd01", {3, 1, 0, 1, 0, 'A', 0, 'a', '@', 'b', 0});
+  zone.insert(zone.end(), meeting.begin(), meeting.end());
+  s::Event event;
+  event.At(9, 30, 0, 0).date = s::PackDate(2024, 3, 15);
+  event.alarm = s::Event::Alarm{10, s::kMinutes};
+  event.repeat = s::Event::Repeat{s::kWeekly, s::PackDate(2024, 6, 28), 1, 0x22, 0};
+  event.exceptions = std::vector<std::uint16_t>{s::PackDate(2024, 4, 1)};
+  event.description = "Standup";
+  Bytes eventBytes = s::LaterEventRecord(event, "Room", zone);
+  Put(folder, "later-calendar",
+      DatabaseBuilder()
+          .Kind("DATA", "PDat")
+          .AppInfo(s::LaterCategoryBlock({"Unfiled", "Work"}, {0, 0}))
+          .AddRecord(eventBytes, 1, 1)
+          .AddRecord(Bytes(eventBytes.begin(), eventBytes.end() - 9), 0, 2)
+          .Build());
+  s::LaterTask task;
+  task.due = s::PackDate(2024, 9, 9);
+  task.completion = s::PackDate(2024, 9, 10);
+  task.completed = true;
+  task.alarm = s::LaterTask::Alarm{16, 45, 5};
+  task.repeatStart = s::PackDate(2024, 9, 9);
+  task.repeat = {s::kMonthlyByDay, s::kNoDate, 1, 12, 0};
+  task.description = "Task";
+  task.note = "note";
+  Bytes taskBytes = s::LaterTaskRecord(task);
+  Put(folder, "later-tasks",
+      DatabaseBuilder()
+          .Kind("DATA", "PTod")
+          .AppInfo(s::LaterCategoryBlock({"Unfiled", "Home"}, {0, 0, 0, 0}))
+          .AddRecord(taskBytes, 1, 1)
+          .AddRecord(Bytes(taskBytes.begin(), taskBytes.begin() + 13), 0, 2)
+          .Build());
+}
+
 void HandheldSeeds(const std::filesystem::path& folder) {
   namespace s = ormidal::samples;
   Bytes categories = s::CategoryBlock({"Unfiled", "Business", "Caf\xE9, Bar"});
@@ -140,6 +195,7 @@ void HandheldSeeds(const std::filesystem::path& folder) {
           .AddRecord(s::TaskRecord(task), 2, 1)
           .AddRecord(Bytes{0xFF, 0xFF, 0x86, 'x'}, 0, 2)
           .Build());
+  LaterSeeds(folder);
 }
 
 void Lz77Seeds(const std::filesystem::path& folder) {

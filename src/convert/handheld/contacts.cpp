@@ -2,10 +2,10 @@
 // byte of its own, and one zero-terminated string for each field the mask
 // names. Each contact becomes one vCard 3.0.
 
-#include "convert/categories.hpp"
-#include "convert/content_lines.hpp"
 #include "convert/conversion.hpp"
-#include "convert/handheld_records.hpp"
+#include "convert/handheld/categories.hpp"
+#include "convert/handheld/content_lines.hpp"
+#include "convert/handheld/handheld_records.hpp"
 #include "database/byte_order.hpp"
 #include "database/result.hpp"
 

@@ -1,8 +1,8 @@
-#include "convert/categories.hpp"
+#include "convert/handheld/categories.hpp"
 
 #include <cstring>
 
-#include "convert/content_lines.hpp"
+#include "convert/handheld/content_lines.hpp"
 #include "database/layout.hpp"
 #include "database/result.hpp"
 

@@ -2,12 +2,12 @@
 // marks the task done, a description and a note. The tasks become one
 // iCalendar of VTODOs.
 
-#include "convert/categories.hpp"
-#include "convert/content_lines.hpp"
 #include "convert/conversion.hpp"
-#include "convert/handheld_records.hpp"
-#include "convert/icalendar.hpp"
-#include "convert/packed_date.hpp"
+#include "convert/handheld/categories.hpp"
+#include "convert/handheld/content_lines.hpp"
+#include "convert/handheld/handheld_records.hpp"
+#include "convert/handheld/icalendar.hpp"
+#include "convert/handheld/packed_date.hpp"
 #include "database/byte_order.hpp"
 #include "database/result.hpp"
 

@@ -1,6 +1,6 @@
-#include "convert/icalendar.hpp"
+#include "convert/handheld/icalendar.hpp"
 
-#include "convert/content_lines.hpp"
+#include "convert/handheld/content_lines.hpp"
 #include "database/result.hpp"
 
 namespace ormidal {

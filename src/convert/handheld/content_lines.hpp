@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "convert/conversion.hpp"
-#include "convert/handheld_records.hpp"
+#include "convert/handheld/handheld_records.hpp"
 
 namespace ormidal {
 
@@ -46,6 +46,17 @@ int AppendAscii(Conversion* conversion, ContentLine* line, const AsciiText& text
 int AppendText(Conversion* conversion, ContentLine* line, const unsigned char* bytes,
                std::size_t size);
 int AppendStoredText(Conversion* conversion, ContentLine* line, const StoredString& text);
+
+// Appends Windows-1252 text as a quoted parameter value in UTF-8. A
+// parameter value cannot hold a double quote or a control byte: those are
+// dropped.
+int AppendParameterValue(Conversion* conversion, ContentLine* line, const unsigned char* bytes,
+                         std::size_t size);
+int AppendStoredParameter(Conversion* conversion, ContentLine* line, const StoredString& text);
+
+// Appends Windows-1252 text in UTF-8 without escapes, for values such as
+// addresses that have no text escapes; control bytes are dropped.
+int AppendStoredUnescaped(Conversion* conversion, ContentLine* line, const StoredString& text);
 
 // Ends the line with CR LF and starts the next one.
 int EndLine(Conversion* conversion, ContentLine* line);

@@ -1,4 +1,4 @@
-#include "convert/packed_date.hpp"
+#include "convert/handheld/packed_date.hpp"
 
 #include "database/dos_time.hpp"
 

@@ -1,4 +1,4 @@
-#include "convert/handheld_records.hpp"
+#include "convert/handheld/handheld_records.hpp"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "convert/conversion.hpp"
-#include "convert/handheld_records.hpp"
+#include "convert/handheld/handheld_records.hpp"
 
 namespace ormidal {
 

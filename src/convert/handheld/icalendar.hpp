@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "convert/categories.hpp"
 #include "convert/conversion.hpp"
-#include "convert/handheld_records.hpp"
-#include "convert/packed_date.hpp"
+#include "convert/handheld/categories.hpp"
+#include "convert/handheld/handheld_records.hpp"
+#include "convert/handheld/packed_date.hpp"
 
 namespace ormidal {
 

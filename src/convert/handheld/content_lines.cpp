@@ -1,4 +1,4 @@
-#include "convert/content_lines.hpp"
+#include "convert/handheld/content_lines.hpp"
 
 #include <cstring>
 
@@ -43,6 +43,20 @@ int PutRun(Conversion* conversion, ContentLine* line, const unsigned char* octet
 
 bool IsPlain(unsigned char byte) {
   return byte >= 0x20 && byte < 0x7F && byte != '\\' && byte != ',' && byte != ';';
+}
+
+// Text with no escapes: each byte in UTF-8, control bytes and those in
+// `dropped` left out.
+int AppendUnescaped(Conversion* conversion, ContentLine* line, const unsigned char* bytes,
+                    std::size_t size, char dropped) {
+  for (std::size_t at = 0; at < size; ++at) {
+    unsigned char byte = bytes[at];
+    if (byte < 0x20 || byte == 0x7F || byte == static_cast<unsigned char>(dropped)) continue;
+    char unit[4];
+    std::size_t length = EncodeUtf8(CodePointOfWindows1252(byte), unit);
+    if (int result = PutUnit(conversion, line, unit, length); result != kResultOk) return result;
+  }
+  return kResultOk;
 }
 
 }  // namespace
@@ -130,6 +144,34 @@ int AppendStoredText(Conversion* conversion, ContentLine* line, const StoredStri
   return ForEachPiece(conversion, text.start, text.size,
                       [&](const unsigned char* bytes, std::size_t size) {
                         return AppendText(conversion, line, bytes, size);
+                      });
+}
+
+int AppendParameterValue(Conversion* conversion, ContentLine* line, const unsigned char* bytes,
+                         std::size_t size) {
+  int result = PutUnit(conversion, line, "\"", 1);
+  if (result == kResultOk) result = AppendUnescaped(conversion, line, bytes, size, '"');
+  if (result == kResultOk) result = PutUnit(conversion, line, "\"", 1);
+  return result;
+}
+
+int AppendStoredParameter(Conversion* conversion, ContentLine* line, const StoredString& text) {
+  int result = PutUnit(conversion, line, "\"", 1);
+  if (result == kResultOk && text.present) {
+    result = ForEachPiece(conversion, text.start, text.size,
+                          [&](const unsigned char* bytes, std::size_t size) {
+                            return AppendUnescaped(conversion, line, bytes, size, '"');
+                          });
+  }
+  if (result == kResultOk) result = PutUnit(conversion, line, "\"", 1);
+  return result;
+}
+
+int AppendStoredUnescaped(Conversion* conversion, ContentLine* line, const StoredString& text) {
+  if (!text.present) return kResultOk;
+  return ForEachPiece(conversion, text.start, text.size,
+                      [&](const unsigned char* bytes, std::size_t size) {
+                        return AppendUnescaped(conversion, line, bytes, size, 0);
                       });
 }
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "convert/categories.hpp"
 #include "convert/conversion.hpp"
-#include "convert/handheld_records.hpp"
+#include "convert/handheld/categories.hpp"
+#include "convert/handheld/handheld_records.hpp"
 #include "database/result.hpp"
 
 namespace ormidal {

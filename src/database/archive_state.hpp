@@ -40,6 +40,17 @@ struct ArchiveState {
   std::uint32_t fileSize;
   CalendarTime entryTime;  // the creation time, as every entry carries it
 
+  // A resource database (header attribute 0x0001) holds resources, not
+  // records: recordOffsets and recordCount describe them all the same, and
+  // these give each one's type code and ID. The header's three times are
+  // kept as stored for the application's description.
+  bool resourceDatabase;
+  std::uint32_t creationSeconds;
+  std::uint32_t modificationSeconds;
+  std::uint32_t backupSeconds;
+  char resourceTypes[kMaxRecords][kCodeSize];
+  std::uint16_t resourceIds[kMaxRecords];
+
   // The listing's view of the database, kept for the whole open.
   FolderNames folderNames[2];  // by NameForm
   // The entry the last ReadHeader call returned, which ProcessFile writes.

@@ -1,0 +1,30 @@
+// The picture converters: Palm bitmaps and Image Viewer pictures to PNG.
+#pragma once
+
+#include <cstddef>
+
+#include "convert/conversion.hpp"
+#include "database/extent.hpp"
+
+namespace ormidal {
+
+// A picture's stored bytes are read whole, up to this many: the largest
+// picture decoded (16 million 16-bit pixels) compressed at its worst.
+inline constexpr std::uint32_t kMaxPictureInput = 80u * 1024 * 1024;
+
+// Writes the Palm bitmap family in `bytes` as a PNG. kResultBadData when no
+// member decodes (nothing is written), kResultNoMemory, kResultWriteError.
+int WriteBitmapPng(Conversion* conversion, const unsigned char* bytes, std::size_t size);
+
+// The same for the family stored in `range` of the database, read whole
+// into memory first; a range larger than kMaxPictureInput is bad data.
+int ConvertBitmapRange(Conversion* conversion, ByteRange range);
+
+// Whether the family in `range` decodes, for the listing to decide whether
+// it is a picture. Reads the range as ConvertBitmapRange does.
+bool BitmapRangeDecodes(Conversion* conversion, ByteRange range);
+
+// An Image Viewer database: record 0's picture as a PNG.
+int ConvertImageViewer(Conversion* conversion);
+
+}  // namespace ormidal

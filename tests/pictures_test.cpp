@@ -283,5 +283,39 @@ TEST(ImageViewer, DecodesRunsAndRefusesDamage) {
   }
 }
 
+// A photo's format is read from its picture's first bytes, which may lie
+// over several records' payloads.
+TEST(Photo, FormatComesFromTheSignatureAcrossRecords) {
+  struct Case {
+    const char* what;
+    std::vector<Bytes> payloads;
+    const char* extension;
+  } cases[] = {
+      {"PNG split after three bytes", {{0x89, 'P', 'N'}, {'G', '\r', '\n', 0x1A, '\n', 0}}, ".png"},
+      {"JPEG", {{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}}, ".jpg"},
+      {"GIF", {{'G', 'I', 'F', '8', '9', 'a', 1}}, ".gif"},
+      {"a PNG signature cut short", {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A}}, ""},
+      {"no records", {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    testing::DatabaseBuilder builder;
+    builder.Kind("Foto", "Foto");
+    for (const Bytes& payload : c.payloads) builder.AddRecord(Concat({Bytes(8, 7), payload}));
+    std::string path = builder.WriteTo(dir.File("photo.pdb"));
+    auto state = std::make_unique<ArchiveState>();
+    ASSERT_EQ(OpenDatabase(path.c_str(), state.get()), kResultOk);
+    auto conversion = std::make_unique<Conversion>();
+    conversion->state = state.get();
+    conversion->source = platform::OpenForReading(path.c_str());
+    unsigned char head[8];
+    std::size_t got = 0;
+    EXPECT_EQ(ReadPhotoHead(conversion.get(), head, sizeof head, &got), kResultOk);
+    EXPECT_STREQ(PictureExtensionOf(head, got), c.extension);
+    platform::Close(&conversion->source);
+  }
+}
+
 }  // namespace
 }  // namespace ormidal

@@ -27,4 +27,17 @@ bool BitmapRangeDecodes(Conversion* conversion, ByteRange range);
 // An Image Viewer database: record 0's picture as a PNG.
 int ConvertImageViewer(Conversion* conversion);
 
+// A resource database described as text: the application's name, version,
+// codes and times, and a line per resource.
+int ConvertApplication(Conversion* conversion);
+
+// The extension of a picture format known by its first bytes (".jpg",
+// ".png", ".gif"), or "" for data of no known signature.
+const char* PictureExtensionOf(const unsigned char* head, std::size_t size);
+
+// The first bytes of a photo database's picture (record payloads after
+// their 8-byte prefixes), as many as `size` or the picture holds; *got
+// receives their number.
+int ReadPhotoHead(Conversion* conversion, unsigned char* head, std::size_t size, std::size_t* got);
+
 }  // namespace ormidal

@@ -16,6 +16,8 @@
 #include "database/extent.hpp"
 #include "database/result.hpp"
 #include "support/database_builder.hpp"
+#include "view/extraction.hpp"
+#include "view/listing.hpp"
 
 namespace ormidal {
 namespace {
@@ -29,8 +31,8 @@ Bytes RangeOf(const Bytes& file, ByteRange range) {
 
 std::string ResourceName(const ArchiveState& state, std::uint32_t index) {
   char id[8];
-  std::snprintf(id, sizeof id, "%04x", state.resourceIds[index]);
-  return std::string(state.resourceTypes[index], kCodeSize) + id;
+  std::snprintf(id, sizeof id, "%04x", state.resourceKeys[index].id);
+  return std::string(state.resourceKeys[index].type, kCodeSize) + id;
 }
 
 #if !defined(_WIN32)
@@ -184,6 +186,61 @@ TEST(ResourceDatabase, GapsAndDamagedListsNeverGiveBytesFromOutsideTheFile) {
       EXPECT_EQ(range.clipped, k.clipped[i]) << i;
     }
   }
+}
+
+// An application lists its description, each bitmap that decodes as a
+// PNG, the raw data and every resource; a bitmap that does not decode is
+// only a resource, and the database still opens.
+TEST(ResourceDatabase, ListsAndExtractsTheApplicationsPictures) {
+  const Bytes kBitmap = {0, 2, 0, 1, 0, 2, 0, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0x60, 0};
+  Bytes damaged = kBitmap;
+  damaged[8] = 3;  // no such depth
+  Bytes bootScreen = {0, 0, 0, 18, 0xAB, 0xCD};
+  bootScreen.insert(bootScreen.end(), kBitmap.begin(), kBitmap.end());
+  TempDir dir;
+  std::string path = dir.File("app.prc");
+  testing::WriteFileBytes(
+      path, ResourceDatabase({{"tAIN", 1000, 0, testing::ToBytes(std::string("Tides\0", 6))},
+                              {"tAIB", 1000, 0, kBitmap},
+                              {"Tbmp", 3000, 0, damaged},
+                              {"Tbsb", 1, 0, bootScreen},
+                              {"code", 1, 0, Bytes(5, 0x4E)}},
+                             2));
+  auto state = std::make_unique<ArchiveState>();
+  ASSERT_EQ(OpenDatabase(path.c_str(), state.get()), kResultOk);
+  const char sep = platform::kSeparator;
+  std::string converted = std::string("Converted") + sep, images = converted + "Images" + sep,
+              resources = std::string("Resources") + sep;
+  struct Listed {
+    std::string name;
+    std::uint32_t size;
+    int result;
+    std::string begins;
+  } expected[] = {
+      {converted + "ORMIDAL_Res.txt", 0, kResultOk, "Name: Tides\r\n"},
+      {images + "tAIB03e8.png", 18, kResultOk, "\x89PNG"},
+      {images + "Tbsb0001.png", 24, kResultOk, "\x89PNG"},
+      {"Res.appl", 6 + 18 + 18 + 24 + 5, kResultOk, "Tides"},
+      {resources + "tAIN03e8.bin", 6, kResultOk, "Tides"},
+      {resources + "tAIB03e8.bin", 18, kResultOk, std::string("\0\2", 2)},
+      {resources + "Tbmp0bb8.bin", 18, kResultOk, std::string("\0\2", 2)},
+      {resources + "Tbsb0001.bin", 24, kResultOk, std::string("\0\0\0\x12", 4)},
+      {resources + "code0001.bin", 5, kResultOk, "NNNNN"},
+  };
+  ListedEntry entry;
+  for (const Listed& e : expected) {
+    SCOPED_TRACE(e.name);
+    ASSERT_EQ(ReadNextEntry(state.get(), "", kHostNames, &entry), kResultOk);
+    EXPECT_EQ(entry.name, e.name);
+    if (e.size != 0) {
+      EXPECT_EQ(entry.size, e.size);
+    }
+    std::string out = dir.File("out");
+    EXPECT_EQ(ExtractEntry(*state, kOperationExtract, out.c_str()), e.result);
+    Bytes bytes = testing::ReadFileBytes(out);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()).substr(0, e.begins.size()), e.begins);
+  }
+  EXPECT_EQ(ReadNextEntry(state.get(), "", kHostNames, &entry), kResultEndOfListing);
 }
 
 }  // namespace

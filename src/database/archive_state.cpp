@@ -39,8 +39,8 @@ void TakeEntry(const unsigned char* entry, std::size_t index, ArchiveState* stat
     state->recordOffsets[index] = ReadBigEndian32(entry + RecordEntry::kOffsetOffset);
     return;
   }
-  std::memcpy(state->resourceTypes[index], entry + ResourceEntry::kTypeOffset, kCodeSize);
-  state->resourceIds[index] = ReadBigEndian16(entry + ResourceEntry::kIdOffset);
+  std::memcpy(state->resourceKeys[index].type, entry + ResourceEntry::kTypeOffset, kCodeSize);
+  state->resourceKeys[index].id = ReadBigEndian16(entry + ResourceEntry::kIdOffset);
   state->recordOffsets[index] = ReadBigEndian32(entry + ResourceEntry::kOffsetOffset);
 }
 
@@ -62,15 +62,20 @@ bool ReadEntryList(platform::File file, ArchiveState* state) {
   return true;
 }
 
+// A matched kind lists one converted entry, the database as a whole, until
+// its converter says otherwise.
 void MatchDatabaseKind(ArchiveState* state) {
-  const KindRow* row = MatchKind(state->typeCode, state->creatorCode);
+  const KindRow* row = state->resourceDatabase ? &kResourceDatabaseRow
+                                               : MatchKind(state->typeCode, state->creatorCode);
   if (row != nullptr) {
     std::strcpy(state->convertedExtension, row->convertedExtension);
     state->kind = row->kind;
-    state->listPosition = -2;
-  } else {
-    state->listPosition = -1;
+    ConvertedEntry& whole = state->convertedEntries[0];
+    whole.naming = ConvertedNaming::kDatabase;
+    std::strcpy(whole.extension, row->convertedExtension);
+    state->convertedCount = 1;
   }
+  state->listPosition = -static_cast<std::int32_t>(state->convertedCount) - 1;
 }
 
 }  // namespace
@@ -86,6 +91,12 @@ void SanitizeName(char* text) {
     unsigned char c = static_cast<unsigned char>(*text);
     if (c < 0x20 || std::strchr("\"*/:<>?\\|", c) != nullptr) *text = '_';
   }
+}
+
+bool AddConvertedEntry(ArchiveState* state, const ConvertedEntry& entry) {
+  if (state->convertedCount >= kMaxConvertedEntries) return false;
+  state->convertedEntries[state->convertedCount++] = entry;
+  return true;
 }
 
 int OpenDatabase(const char* path, ArchiveState* state) {

@@ -1,5 +1,6 @@
 // The kinds of database the converters understand: three text kinds and a
-// photo kind, then the handheld's own memos, contacts, calendar and tasks.
+// photo kind, the handheld's own memos, contacts, calendar and tasks, Image
+// Viewer pictures, and applications (resource databases).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,10 @@ enum DatabaseKind : std::int32_t {
   Contacts = 5,
   Calendar = 6,
   Tasks = 7,
+  ImageViewer = 8,
+  // Every resource database, whatever its codes: an application, its icons
+  // and its bitmaps.
+  Application = 9,
 };
 
 struct KindRow {
@@ -35,7 +40,12 @@ inline constexpr KindRow KindTable[] = {
     {Tasks, "DATA", "todo", ".ics"},
     // The later memo application keeps the same records under its own creator.
     {Memos, "DATA", "PMem", ".txt"},
+    {ImageViewer, "vIMG", "View", ".png"},
 };
+
+// The row every resource database takes: its resources are no records, so
+// no record kind can read it, whatever its type and creator say.
+inline constexpr KindRow kResourceDatabaseRow = {Application, "", "", ".txt"};
 
 // The first row whose type and creator both equal the codes (compared
 // case-sensitively as zero-terminated strings), or null.

@@ -18,6 +18,9 @@ enum Result : int {
   // more sources than one document can take.
   kResultTooManyFiles = 23,
   kResultTargetExists = 24,
+  // The host's "not supported" shares the value: what the library cannot do
+  // with an entry, such as reading an encrypted book's text.
+  kResultNotSupported = 24,
 };
 
 // What ProcessFile is asked to do with an entry.

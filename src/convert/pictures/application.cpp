@@ -49,7 +49,8 @@ int WriteCode(Conversion* conversion, const char* code) {
 
 int FindResource(const ArchiveState& state, const char* type, std::uint16_t id) {
   for (std::uint32_t i = 0; i < state.recordCount; ++i) {
-    if (state.resourceIds[i] == id && std::memcmp(state.resourceTypes[i], type, kCodeSize) == 0) {
+    if (state.resourceKeys[i].id == id &&
+        std::memcmp(state.resourceKeys[i].type, type, kCodeSize) == 0) {
       return static_cast<int>(i);
     }
   }
@@ -89,13 +90,13 @@ int WriteTime(Conversion* conversion, const char* label, std::uint32_t seconds) 
 
 int WriteResourceLine(Conversion* conversion, std::uint32_t index) {
   const ArchiveState& state = *conversion->state;
-  if (int result = WriteCode(conversion, state.resourceTypes[index]); result != kResultOk) {
+  if (int result = WriteCode(conversion, state.resourceKeys[index].type); result != kResultOk) {
     return result;
   }
   ByteRange range = RecordRange(state, index);
   char line[96];
-  std::snprintf(line, sizeof line, " %5u (%04x): %lu bytes%s\r\n", state.resourceIds[index],
-                state.resourceIds[index], static_cast<unsigned long>(range.size),
+  std::snprintf(line, sizeof line, " %5u (%04x): %lu bytes%s\r\n", state.resourceKeys[index].id,
+                state.resourceKeys[index].id, static_cast<unsigned long>(range.size),
                 range.clipped ? ", cut short by the end of the file" : "");
   return WriteText(conversion, line);
 }

@@ -31,6 +31,16 @@ int ConvertImageViewer(Conversion* conversion);
 // codes and times, and a line per resource.
 int ConvertApplication(Conversion* conversion);
 
+// An application's converted entries: its description, then each bitmap
+// resource that decodes as a picture, in list order.
+enum ApplicationRole : std::uint8_t { kDescriptionRole = 0, kBitmapRole = 1 };
+void PlanApplication(Conversion* conversion, ArchiveState* state);
+// Writes the entry conversion->entry names: the description or a bitmap.
+int ConvertApplicationEntry(Conversion* conversion);
+
+// Names a photo's converted entry by its picture's format.
+void PlanPhoto(Conversion* conversion, ArchiveState* state);
+
 // The extension of a picture format known by its first bytes (".jpg",
 // ".png", ".gif"), or "" for data of no known signature.
 const char* PictureExtensionOf(const unsigned char* head, std::size_t size);

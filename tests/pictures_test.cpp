@@ -4,7 +4,6 @@
 
 #include "convert/pictures/pictures.hpp"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,6 +15,10 @@
 #include "convert/pictures/palm_bitmap.hpp"
 #include "database/result.hpp"
 #include "support/database_builder.hpp"
+
+#if !defined(_WIN32)
+#include <dirent.h>
+#endif
 
 namespace ormidal {
 namespace {

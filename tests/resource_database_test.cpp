@@ -25,6 +25,8 @@ namespace {
 using testing::Bytes;
 using testing::TempDir;
 
+#if !defined(_WIN32)
+
 Bytes RangeOf(const Bytes& file, ByteRange range) {
   return Bytes(file.begin() + range.start, file.begin() + range.start + range.size);
 }
@@ -34,8 +36,6 @@ std::string ResourceName(const ArchiveState& state, std::uint32_t index) {
   std::snprintf(id, sizeof id, "%04x", state.resourceKeys[index].id);
   return std::string(state.resourceKeys[index].type, kCodeSize) + id;
 }
-
-#if !defined(_WIN32)
 
 TEST(ResourceDatabase, PeerApplicationListsEveryResourceWithItsBytes) {
   if (std::system("/usr/bin/perl -MPalm::PDB -MPalm::Raw -e 1 >/dev/null 2>&1") != 0) {

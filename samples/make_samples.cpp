@@ -11,6 +11,10 @@
 //   later-calendar.pdb   DATA/PDat, the later calendar      -> later-calendar.ics
 //   later-tasks.pdb      DATA/PTod, the later tasks         -> later-tasks.ics
 // Each of the handheld's own has categories, a private and a deleted record.
+//   tide-table.prc       an application: its name, version, an icon and a
+//                        bitmap -> tide-table.txt, and the pictures' pixels
+//                        as tide-icon.ppm and tide-chart.ppm
+//   harbour.pdb          vIMG/View, an Image Viewer picture -> harbour.ppm
 //
 //   ormidal_make_samples SAMPLE_TEXT OUTPUT_FOLDER
 //
@@ -652,6 +656,172 @@ void WriteLaterTasks(const std::filesystem::path& out) {
                                             "CLASS:PRIVATE\r\n"
                                             "END:VTODO\r\n"
                                             "END:VCALENDAR\r\n"));
+// ---- An application and its pictures ----
+
+void AppendBytes(Bytes* out, std::initializer_list<unsigned> bytes) {
+  for (unsigned b : bytes) out->push_back(static_cast<unsigned char>(b));
+}
+
+// A binary PPM of RGB pixels: what a converted picture must show.
+void WritePpm(const std::filesystem::path& path, int width, int height, const Bytes& rgb) {
+  std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  Bytes out = ToBytes(header);
+  Append(&out, rgb);
+  WriteFileBytes(path.string(), out);
+}
+
+// A 16 x 16 icon of one bit per pixel (version 1, uncompressed): a wave
+// over a tide line.
+Bytes TideIcon(Bytes* rgb) {
+  Bytes bitmap;
+  AppendBigEndian(&bitmap, 16, 2);
+  AppendBigEndian(&bitmap, 16, 2);
+  AppendBigEndian(&bitmap, 2, 2);  // row bytes
+  AppendBigEndian(&bitmap, 0, 2);  // flags
+  AppendBytes(&bitmap, {1, 1, 0, 0, 0, 0, 0, 0});
+  for (int y = 0; y < 16; ++y) {
+    std::uint32_t row = 0;
+    for (int x = 0; x < 16; ++x) {
+      int wave = 6 + static_cast<int>(std::lround(3 * std::sin(x * 0.8)));
+      bool black = y == wave || y == 13 || (y > 13 && x % 3 == 0);
+      if (black) row |= 0x8000u >> x;
+      for (int c = 0; c < 3; ++c) rgb->push_back(black ? 0 : 255);
+    }
+    AppendBigEndian(&bitmap, row, 2);
+  }
+  return bitmap;
+}
+
+// A 24 x 12 chart in the system's 256 colours (version 2, RLE compressed):
+// sea blue below the water line, sky above, the line itself red.
+Bytes TideChart(Bytes* rgb) {
+  constexpr int kWidth = 24, kHeight = 12;
+  struct Colour {
+    unsigned index, r, g, b;
+  };
+  const Colour sky = {18, 0xCC, 0xFF, 0xFF}, sea = {95, 0x00, 0x00, 0xFF},
+               line = {125, 0xFF, 0x00, 0x00};
+  Bytes bitmap;
+  AppendBigEndian(&bitmap, kWidth, 2);
+  AppendBigEndian(&bitmap, kHeight, 2);
+  AppendBigEndian(&bitmap, kWidth, 2);
+  AppendBigEndian(&bitmap, 0x8000, 2);             // compressed
+  AppendBytes(&bitmap, {8, 2, 0, 0, 0, 1, 0, 0});  // 8 bits, version 2, RLE
+  Bytes runs;
+  for (int y = 0; y < kHeight; ++y) {
+    std::vector<const Colour*> row;
+    for (int x = 0; x < kWidth; ++x) {
+      int height = 5 + static_cast<int>(std::lround(3 * std::sin(x * 0.5)));
+      row.push_back(y == height ? &line : y > height ? &sea : &sky);
+      AppendBytes(rgb, {row.back()->r, row.back()->g, row.back()->b});
+    }
+    // Runs of one colour as count and index pairs, row by row.
+    for (std::size_t x = 0; x < row.size();) {
+      std::size_t count = 1;
+      while (x + count < row.size() && row[x + count] == row[x]) ++count;
+      AppendBytes(&runs, {static_cast<unsigned>(count), row[x]->index});
+      x += count;
+    }
+  }
+  AppendBigEndian(&bitmap, static_cast<std::uint32_t>(runs.size() + 2), 2);
+  Append(&bitmap, runs);
+  return bitmap;
+}
+
+struct SampleResource {
+  const char* type;
+  std::uint16_t id;
+  Bytes bytes;
+};
+
+// A resource database: the header with attribute 0x0001, 10-byte entries
+// (type, ID, offset), the two-byte gap, then the resources.
+Bytes ResourceDatabase(const std::string& name, const std::vector<SampleResource>& resources) {
+  Bytes file(32, 0);
+  std::copy(name.begin(), name.end(), file.begin());
+  AppendBigEndian(&file, 0x0001, 2);  // a resource database
+  AppendBigEndian(&file, 1, 2);       // version
+  AppendBigEndian(&file, kCreationTime, 4);
+  AppendBigEndian(&file, kCreationTime + 3600, 4);
+  AppendBigEndian(&file, 0, 4);  // never backed up
+  file.resize(60, 0);
+  Append(&file, ToBytes("applTdTb"));
+  file.resize(76, 0);
+  AppendBigEndian(&file, static_cast<std::uint32_t>(resources.size()), 2);
+  std::uint32_t offset = static_cast<std::uint32_t>(78 + 10 * resources.size() + 2);
+  for (const SampleResource& r : resources) {
+    Append(&file, ToBytes(r.type));
+    AppendBigEndian(&file, r.id, 2);
+    AppendBigEndian(&file, offset, 4);
+    offset += static_cast<std::uint32_t>(r.bytes.size());
+  }
+  AppendBigEndian(&file, 0, 2);
+  for (const SampleResource& r : resources) Append(&file, r.bytes);
+  return file;
+}
+
+void WriteApplication(const std::filesystem::path& out) {
+  Bytes iconPixels, chartPixels;
+  std::vector<SampleResource> resources = {
+      {"tAIN", 1000, ToBytes(std::string("Tide Table\0", 11))},
+      {"tver", 1, ToBytes(std::string("2.1\0", 4))},
+      {"code", 1, Bytes(48, 0x4E)},  // nothing but no-operations
+      {"tAIB", 1000, TideIcon(&iconPixels)},
+      {"Tbmp", 1000, TideChart(&chartPixels)},
+  };
+  WriteFileBytes((out / "tide-table.prc").string(), ResourceDatabase("Tide Table", resources));
+  WritePpm(out / "expected" / "tide-icon.ppm", 16, 16, iconPixels);
+  WritePpm(out / "expected" / "tide-chart.ppm", 24, 12, chartPixels);
+  std::string text =
+      "Name: Tide Table\r\n"
+      "Version: 2.1\r\n"
+      "Database: Tide Table\r\n"
+      "Type: appl\r\n"
+      "Creator: TdTb\r\n"
+      "Created: 2004-03-12 10:30:00\r\n"
+      "Modified: 2004-03-12 11:30:00\r\n"
+      "Backed up: none\r\n"
+      "Resources: 5\r\n";
+  for (const SampleResource& r : resources) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%s %5u (%04x): %zu bytes\r\n", r.type, r.id, r.id,
+                  r.bytes.size());
+    text += line;
+  }
+  WriteFileBytes((out / "expected" / "tide-table.txt").string(), ToBytes(text));
+}
+
+// A 160 x 160 Image Viewer picture of four greys, stored plain: the
+// harbour wall, the water and the sky.
+void WriteImageViewer(const std::filesystem::path& out) {
+  constexpr int kSide = 160;
+  static constexpr unsigned char kShades[4] = {0xFF, 0xAA, 0x55, 0x00};
+  Bytes record(32, 0);
+  std::string title = "Harbour";
+  std::copy(title.begin(), title.end(), record.begin());
+  AppendBytes(&record, {0, 0});  // plain, four greys
+  record.resize(50, 0);
+  AppendBytes(&record, {0xFF, 0xFF, 0xFF, 0xFF});
+  AppendBigEndian(&record, kSide, 2);
+  AppendBigEndian(&record, kSide, 2);
+  Bytes grey;
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; x += 4) {
+      unsigned byte = 0;
+      for (int i = 0; i < 4; ++i) {
+        int px = x + i;
+        unsigned value = y < 70 ? 0 : y < 72 ? 3 : (px < 40 && y > 100) ? 2 : 1;
+        if (y >= 72 && (px + y) % 17 == 0) value = 0;
+        byte = (byte << 2) | value;
+        for (int c = 0; c < 3; ++c) grey.push_back(kShades[value]);
+      }
+      record.push_back(static_cast<unsigned char>(byte));
+    }
+  }
+  DatabaseBuilder builder;
+  builder.Name("Harbour").Kind("vIMG", "View").CreationTime(kCreationTime).AddRecord(record);
+  builder.WriteTo((out / "harbour.pdb").string());
+  WritePpm(out / "expected" / "harbour.ppm", kSide, kSide, grey);
 }
 
 }  // namespace
@@ -674,6 +844,8 @@ int main(int argc, char** argv) {
     WriteLaterContacts(out);
     WriteLaterCalendar(out);
     WriteLaterTasks(out);
+    WriteApplication(out);
+    WriteImageViewer(out);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
     return 1;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "convert/conversion.hpp"
+#include "convert/pictures/pictures.hpp"
 #include "database/result.hpp"
 
 namespace ormidal {
@@ -34,6 +35,10 @@ int ConvertByKind(Conversion* conversion) {
       return ConvertLaterCalendar(conversion);
     case LaterTasks:
       return ConvertLaterTasks(conversion);
+    case ImageViewer:
+      return ConvertImageViewer(conversion);
+    case Application:
+      return ConvertApplicationEntry(conversion);
     default:
       // A database that matched no kind is read as a document.
       return ConvertDocumentText(conversion);
@@ -44,8 +49,11 @@ int ConvertByKind(Conversion* conversion) {
 // entries here, reading the file through `conversion` (no destination).
 void PlanByKind(Conversion* conversion, ArchiveState* state) {
   switch (state->kind) {
+    case Photo:
+      return PlanPhoto(conversion, state);
+    case Application:
+      return PlanApplication(conversion, state);
     default:
-      (void)conversion;
       return;
   }
 }

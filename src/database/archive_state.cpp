@@ -26,23 +26,37 @@ void TakeHeaderFields(const unsigned char* header, ArchiveState* state) {
   state->typeCode[kCodeSize] = '\0';
   std::memcpy(state->creatorCode, header + DatabaseHeader::kCreatorOffset, kCodeSize);
   state->creatorCode[kCodeSize] = '\0';
-  state->entryTime =
-      DatabaseTimeToCalendar(ReadBigEndian32(header + DatabaseHeader::kCreationTimeOffset));
+  state->resourceDatabase = (ReadBigEndian16(header + DatabaseHeader::kAttributesOffset) &
+                             kResourceDatabaseAttribute) != 0;
+  state->creationSeconds = ReadBigEndian32(header + DatabaseHeader::kCreationTimeOffset);
+  state->modificationSeconds = ReadBigEndian32(header + DatabaseHeader::kModificationTimeOffset);
+  state->backupSeconds = ReadBigEndian32(header + DatabaseHeader::kBackupTimeOffset);
+  state->entryTime = DatabaseTimeToCalendar(state->creationSeconds);
 }
 
-// Reads the record list in pieces, so no buffer grows with the record count.
-bool ReadRecordList(platform::File file, ArchiveState* state) {
-  unsigned char entries[512 * RecordEntry::kSize];
+void TakeEntry(const unsigned char* entry, std::size_t index, ArchiveState* state) {
+  if (!state->resourceDatabase) {
+    state->recordOffsets[index] = ReadBigEndian32(entry + RecordEntry::kOffsetOffset);
+    return;
+  }
+  std::memcpy(state->resourceKeys[index].type, entry + ResourceEntry::kTypeOffset, kCodeSize);
+  state->resourceKeys[index].id = ReadBigEndian16(entry + ResourceEntry::kIdOffset);
+  state->recordOffsets[index] = ReadBigEndian32(entry + ResourceEntry::kOffsetOffset);
+}
+
+// Reads the record or resource list in pieces, so no buffer grows with the
+// count.
+bool ReadEntryList(platform::File file, ArchiveState* state) {
+  constexpr std::size_t kBatch = 512;
+  unsigned char entries[kBatch * ResourceEntry::kSize];
+  std::size_t entrySize = state->resourceDatabase ? ResourceEntry::kSize : RecordEntry::kSize;
   std::size_t remaining = state->recordCount;
   std::size_t index = 0;
   while (remaining > 0) {
-    std::size_t batch = remaining < 512 ? remaining : 512;
-    std::size_t bytes = batch * RecordEntry::kSize;
+    std::size_t batch = remaining < kBatch ? remaining : kBatch;
+    std::size_t bytes = batch * entrySize;
     if (platform::Read(file, entries, bytes) != static_cast<std::int64_t>(bytes)) return false;
-    for (std::size_t i = 0; i < batch; ++i) {
-      state->recordOffsets[index++] =
-          ReadBigEndian32(entries + i * RecordEntry::kSize + RecordEntry::kOffsetOffset);
-    }
+    for (std::size_t i = 0; i < batch; ++i) TakeEntry(entries + i * entrySize, index++, state);
     remaining -= batch;
   }
   return true;
@@ -51,7 +65,8 @@ bool ReadRecordList(platform::File file, ArchiveState* state) {
 // A matched kind lists one converted entry, the database as a whole, until
 // its converter says otherwise.
 void MatchDatabaseKind(ArchiveState* state) {
-  const KindRow* row = MatchKind(state->typeCode, state->creatorCode);
+  const KindRow* row = state->resourceDatabase ? &kResourceDatabaseRow
+                                               : MatchKind(state->typeCode, state->creatorCode);
   if (row != nullptr) {
     std::strcpy(state->convertedExtension, row->convertedExtension);
     state->kind = row->kind;
@@ -99,7 +114,7 @@ int OpenDatabase(const char* path, ArchiveState* state) {
   bool complete = platform::Read(file, header, sizeof header) == sizeof header;
   if (complete) {
     TakeHeaderFields(header, state);
-    complete = ReadRecordList(file, state);
+    complete = ReadEntryList(file, state);
   }
   bool sized = complete && platform::SizeOf(file, &size);
   platform::Close(&file);

@@ -74,9 +74,14 @@ struct ArchiveState {
   std::uint32_t fileSize;
   CalendarTime entryTime;  // the creation time, as every entry carries it
 
-  // A resource database keeps a type and an ID beside each offset.
+  // A resource database keeps a type and an ID beside each offset. The
+  // header's three times are kept as stored for the application's
+  // description.
   bool resourceDatabase;
   ResourceKey resourceKeys[kMaxRecords];
+  std::uint32_t creationSeconds;
+  std::uint32_t modificationSeconds;
+  std::uint32_t backupSeconds;
 
   // What the listing shows under the converted folder, in this order. A
   // matched kind starts with one entry for the whole database; a kind whose

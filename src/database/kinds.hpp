@@ -1,6 +1,7 @@
 // The kinds of database the converters understand: three text kinds and a
-// photo kind, then the handheld's own memos, contacts, calendar and tasks,
-// and the later applications' contacts, calendar and tasks.
+// photo kind, the handheld's own memos, contacts, calendar and tasks, the
+// later applications' contacts, calendar and tasks, Image Viewer pictures,
+// and applications (resource databases).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,10 @@ enum DatabaseKind : std::int32_t {
   LaterContacts = 8,
   LaterCalendar = 9,
   LaterTasks = 10,
+  ImageViewer = 11,
+  // Every resource database, whatever its codes: an application, its icons
+  // and its bitmaps.
+  Application = 12,
 };
 
 struct KindRow {
@@ -43,7 +48,12 @@ inline constexpr KindRow KindTable[] = {
     {LaterContacts, "DATA", "PAdd", ".vcf"},
     {LaterCalendar, "DATA", "PDat", ".ics"},
     {LaterTasks, "DATA", "PTod", ".ics"},
+    {ImageViewer, "vIMG", "View", ".png"},
 };
+
+// The row every resource database takes: its resources are no records, so
+// no record kind can read it, whatever its type and creator say.
+inline constexpr KindRow kResourceDatabaseRow = {Application, "", "", ".txt"};
 
 // The first row whose type and creator both equal the codes (compared
 // case-sensitively as zero-terminated strings), or null.

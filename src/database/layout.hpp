@@ -15,10 +15,16 @@ inline constexpr std::size_t kNameSize = 32;
 inline constexpr std::size_t kAttributesOffset = 32;
 inline constexpr std::size_t kVersionOffset = 34;
 inline constexpr std::size_t kCreationTimeOffset = 36;
+inline constexpr std::size_t kModificationTimeOffset = 40;
+inline constexpr std::size_t kBackupTimeOffset = 44;
 inline constexpr std::size_t kTypeOffset = 60;
 inline constexpr std::size_t kCreatorOffset = 64;
 inline constexpr std::size_t kRecordCountOffset = 76;
 }  // namespace DatabaseHeader
+
+// Header attribute bit 0x0001: a resource database, whose list holds
+// 10-byte resource entries instead of record entries.
+inline constexpr std::uint16_t kResourceDatabaseAttribute = 0x0001;
 
 namespace RecordEntry {
 inline constexpr std::size_t kSize = 8;
@@ -26,6 +32,15 @@ inline constexpr std::size_t kOffsetOffset = 0;
 inline constexpr std::size_t kAttributesOffset = 4;
 inline constexpr std::size_t kUniqueIdOffset = 5;
 }  // namespace RecordEntry
+
+// An entry of a resource database's list: the resource's type code, its ID
+// and the offset of its first byte.
+namespace ResourceEntry {
+inline constexpr std::size_t kSize = 10;
+inline constexpr std::size_t kTypeOffset = 0;
+inline constexpr std::size_t kIdOffset = 4;
+inline constexpr std::size_t kOffsetOffset = 6;
+}  // namespace ResourceEntry
 
 // Record 0 of a document database.
 namespace DocumentHeaderRecord {

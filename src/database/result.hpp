@@ -18,6 +18,9 @@ enum Result : int {
   // more sources than one document can take.
   kResultTooManyFiles = 23,
   kResultTargetExists = 24,
+  // The host's code 24 also answers a request the library cannot serve, such
+  // as the text of an encrypted book.
+  kResultNotSupported = 24,
 };
 
 // What ProcessFile is asked to do with an entry.

@@ -150,6 +150,30 @@ TEST_F(Extraction, WithNothingListedTheNameDecides) {
   EXPECT_FALSE(state->entryListed);
 }
 
+// With nothing listed, a destination named like a resource or a picture
+// entry gets that entry; the first entry for a prefixed name of another
+// extension.
+TEST_F(Extraction, WithNothingListedResourceAndPictureNamesDecide) {
+  Open(FourRecords());
+  state->convertedEntriesPlanned = true;
+  state->convertedCount = 0;
+  ASSERT_TRUE(AddConvertedEntry(state.get(), {ConvertedNaming::kDatabase, 0, 0, 0, ".txt"}));
+  ASSERT_TRUE(AddConvertedEntry(state.get(), {ConvertedNaming::kNumbered, 1, 1, 1, ".jpg"}));
+  state->resourceDatabase = true;
+  for (std::uint16_t i = 0; i < 4; ++i) state->resourceKeys[i] = {{'c', 'o', 'd', 'e'}, i};
+  std::string resource = dir.File("code0002.bin");
+  EXPECT_EQ(Extract(resource), kResultOk);
+  EXPECT_EQ(ReadFileBytes(resource), Bytes());
+  EXPECT_EQ(Extract(dir.File("code0001.bin")), kResultOk);
+  EXPECT_EQ(ReadFileBytes(dir.File("code0001.bin")), ToBytes("the middle one"));
+  // Both render through the kind's converter, not as records.
+  std::string picture = dir.File("00001.jpg"), whole = dir.File("ORMIDAL_book.html");
+  EXPECT_EQ(Extract(picture), kResultOk);
+  EXPECT_EQ(Extract(whole), kResultOk);
+  EXPECT_EQ(ReadFileBytes(picture), ReadFileBytes(whole));
+  EXPECT_EQ(ReadFileBytes(whole), ToBytes("the middle onelast record"));
+}
+
 TEST_F(Extraction, AnExistingDestinationIsReplaced) {
   Open(FourRecords());
   ListUpTo(0);

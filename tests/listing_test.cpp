@@ -138,6 +138,47 @@ TEST_F(Listing, AllOf65535RecordsWithFiveDigitNames) {
   EXPECT_EQ(state->listPosition, 65535);
 }
 
+// A kind that renders more than the whole database lists its entries in
+// the order it planned them, before the raw entry; a resource database names
+// its entries by type and ID. The folders come from the language file.
+TEST_F(Listing, SeveralConvertedEntriesAndResourceNames) {
+  platform::File file;
+  ASSERT_EQ(platform::CreateForWriting(languageFile.c_str(), false, &file),
+            platform::CreateResult::kCreated);
+  std::string ini = "[ORMIDAL]\nImages=Bilder\nResources=Teile\n";
+  ASSERT_TRUE(platform::WriteAll(file, ini.data(), ini.size()));
+  platform::Close(&file);
+  DatabaseBuilder builder;
+  builder.Name("app").Kind("TEXt", "REAd").AddRecord("0123456789").AddRecord("ab");
+  Open(builder);
+  state->convertedEntriesPlanned = true;
+  state->convertedCount = 0;
+  ASSERT_TRUE(AddConvertedEntry(state.get(), {ConvertedNaming::kDatabase, 0, 0, 0, ".txt"}));
+  ASSERT_TRUE(AddConvertedEntry(state.get(), {ConvertedNaming::kDatabase, 1, 0, 0, ".html"}));
+  ASSERT_TRUE(AddConvertedEntry(state.get(), {ConvertedNaming::kNumbered, 2, 1, 7, ".jpg"}));
+  ASSERT_TRUE(AddConvertedEntry(state.get(), {ConvertedNaming::kResource, 3, 0, 0, ".png"}));
+  state->listPosition = -5;
+  state->resourceDatabase = true;
+  state->resourceKeys[0] = {{'t', 'A', 'I', 'B'}, 1000};
+  state->resourceKeys[1] = {{'a', '/', ':', '\0'}, 0xBEEF};
+
+  std::vector<Entry> entries = ListAll();
+  std::string images = InFolder("Converted", "Bilder");
+  std::vector<std::pair<std::string, std::uint32_t>> expected = {
+      {InFolder("Converted", "ORMIDAL_app.txt"), 12},
+      {InFolder("Converted", "ORMIDAL_app.html"), 12},
+      {InFolder(images, "00007.jpg"), 2},
+      {InFolder(images, "tAIB03e8.png"), 10},
+      {"app.TEXt", 12},
+      {InFolder("Teile", "tAIB03e8.bin"), 10},
+      {InFolder("Teile", "a___beef.bin"), 2}};
+  ASSERT_EQ(entries.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(entries[i].name, expected[i].first);
+    EXPECT_EQ(entries[i].size, expected[i].second) << expected[i].first;
+  }
+}
+
 TEST_F(Listing, RangesPastTheEndOfTheFileAreClipped) {
   DatabaseBuilder builder;
   builder.Name("broken").AddRecord("aaaa").AddRecord("bbbb").AddRecord("cc");

@@ -24,6 +24,7 @@ inline constexpr std::size_t kDecodeBufferSize = kDecodeHistory + 128 * 1024;
 
 struct Conversion {
   const ArchiveState* state;
+  const ConvertedEntry* entry;  // which of the database's converted entries is written
   platform::File source;
   platform::File destination;
   bool damaged;  // some input was damaged or cut short: the result is bad data

@@ -9,6 +9,9 @@
 namespace ormidal {
 namespace {
 
+// What a database of no known kind is rendered as when asked for a whole.
+constexpr ConvertedEntry kWholeDatabase = {ConvertedNaming::kDatabase, 0, 0, 0, ".txt"};
+
 int ConvertByKind(Conversion* conversion) {
   switch (conversion->state->kind) {
     case Photo:
@@ -31,19 +34,65 @@ int ConvertByKind(Conversion* conversion) {
   }
 }
 
-}  // namespace
+// Kinds whose converters list more than the database as a whole plan their
+// entries here, reading the file through `conversion` (no destination).
+void PlanByKind(Conversion* conversion, ArchiveState* state) {
+  switch (state->kind) {
+    default:
+      (void)conversion;
+      return;
+  }
+}
 
-int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination) {
+std::unique_ptr<Conversion> NewConversion(const ArchiveState& state, platform::File source,
+                                          platform::File destination, const ConvertedEntry& entry) {
   std::unique_ptr<Conversion> conversion(new (std::nothrow) Conversion());
-  if (!conversion) return kResultNoMemory;
+  if (!conversion) return conversion;
   conversion->state = &state;
+  conversion->entry = &entry;
   conversion->source = source;
   conversion->destination = destination;
+  return conversion;
+}
+
+int Convert(const ArchiveState& state, const ConvertedEntry& entry, platform::File source,
+            platform::File destination) {
+  std::unique_ptr<Conversion> conversion = NewConversion(state, source, destination, entry);
+  if (!conversion) return kResultNoMemory;
   int result = ConvertByKind(conversion.get());
   int flushed = Flush(conversion.get());
   if (result != kResultOk) return result;
   if (flushed != kResultOk) return flushed;
   return conversion->damaged ? kResultBadData : kResultOk;
+}
+
+}  // namespace
+
+void PlanConvertedEntries(ArchiveState* state) {
+  if (state->convertedEntriesPlanned) return;
+  state->convertedEntriesPlanned = true;
+  std::int32_t firstPosition = -static_cast<std::int32_t>(state->convertedCount) - 1;
+  if (state->convertedCount == 0 || state->archivePath[0] == '\0') return;
+  platform::File source = platform::OpenForReading(state->archivePath);
+  if (!source.IsOpen()) return;
+  std::unique_ptr<Conversion> conversion =
+      NewConversion(*state, source, platform::File(), state->convertedEntries[0]);
+  if (conversion) PlanByKind(conversion.get(), state);
+  platform::Close(&source);
+  if (!state->entryListed && state->listPosition == firstPosition) {
+    state->listPosition = -static_cast<std::int32_t>(state->convertedCount) - 1;
+  }
+}
+
+int ConvertEntry(const ArchiveState& state, std::uint32_t index, platform::File source,
+                 platform::File destination) {
+  if (index >= state.convertedCount) return kResultBadData;
+  return Convert(state, state.convertedEntries[index], source, destination);
+}
+
+int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination) {
+  if (state.convertedCount == 0) return Convert(state, kWholeDatabase, source, destination);
+  return ConvertEntry(state, 0, source, destination);
 }
 
 }  // namespace ormidal

@@ -48,15 +48,19 @@ bool ReadRecordList(platform::File file, ArchiveState* state) {
   return true;
 }
 
+// A matched kind lists one converted entry, the database as a whole, until
+// its converter says otherwise.
 void MatchDatabaseKind(ArchiveState* state) {
   const KindRow* row = MatchKind(state->typeCode, state->creatorCode);
   if (row != nullptr) {
     std::strcpy(state->convertedExtension, row->convertedExtension);
     state->kind = row->kind;
-    state->listPosition = -2;
-  } else {
-    state->listPosition = -1;
+    ConvertedEntry& whole = state->convertedEntries[0];
+    whole.naming = ConvertedNaming::kDatabase;
+    std::strcpy(whole.extension, row->convertedExtension);
+    state->convertedCount = 1;
   }
+  state->listPosition = -static_cast<std::int32_t>(state->convertedCount) - 1;
 }
 
 }  // namespace
@@ -72,6 +76,12 @@ void SanitizeName(char* text) {
     unsigned char c = static_cast<unsigned char>(*text);
     if (c < 0x20 || std::strchr("\"*/:<>?\\|", c) != nullptr) *text = '_';
   }
+}
+
+bool AddConvertedEntry(ArchiveState* state, const ConvertedEntry& entry) {
+  if (state->convertedCount >= kMaxConvertedEntries) return false;
+  state->convertedEntries[state->convertedCount++] = entry;
+  return true;
 }
 
 int OpenDatabase(const char* path, ArchiveState* state) {

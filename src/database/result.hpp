@@ -18,8 +18,8 @@ enum Result : int {
   // more sources than one document can take.
   kResultTooManyFiles = 23,
   kResultTargetExists = 24,
-  // The host's code 24 also answers a request the library cannot serve, such
-  // as the text of an encrypted book.
+  // The host's "not supported" shares the value: what the library cannot do
+  // with an entry, such as reading an encrypted book's text.
   kResultNotSupported = 24,
 };
 

@@ -6,6 +6,7 @@
 #include "convert/converters.hpp"
 #include "database/extent.hpp"
 #include "platform/platform.hpp"
+#include "view/listing.hpp"
 
 namespace ormidal {
 namespace {
@@ -17,8 +18,13 @@ constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
 struct EntryChoice {
   bool converted;
+  std::uint32_t convertedIndex;  // which converted entry, when converted
   ByteRange range;
 };
+
+std::int32_t FirstPosition(const ArchiveState& state) {
+  return -static_cast<std::int32_t>(state.convertedCount) - 1;
+}
 
 // The destination's last path component, extension included.
 const char* FileTitle(const char* path) {
@@ -50,23 +56,63 @@ std::uint32_t ParseLeadingDigits(const char* text) {
 }
 
 EntryChoice ChooseListedEntry(const ArchiveState& state, std::int32_t entry) {
-  if (entry == -2) return {true, {}};
-  if (entry >= 0 && entry < static_cast<std::int32_t>(state.recordCount)) {
-    return {false, RecordRange(state, static_cast<std::uint32_t>(entry))};
+  if (entry >= FirstPosition(state) && entry < -1) {
+    return {true, static_cast<std::uint32_t>(entry - FirstPosition(state)), {}};
   }
-  return {false, AllRecordsRange(state)};
+  if (entry >= 0 && entry < static_cast<std::int32_t>(state.recordCount)) {
+    return {false, 0, RecordRange(state, static_cast<std::uint32_t>(entry))};
+  }
+  return {false, 0, AllRecordsRange(state)};
+}
+
+// The first entry from `first` to before `end` whose name ends in `title`.
+bool FindEntryTitled(const ArchiveState& state, std::int32_t first, std::int32_t end,
+                     const char* title, std::int32_t* found) {
+  char entryTitle[kListedNameSize];
+  for (std::int32_t position = first; position < end; ++position) {
+    BuildEntryTitle(state, position, entryTitle);
+    if (std::strcmp(entryTitle, title) == 0) {
+      *found = position;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A destination that begins with the prefix names the conversion of the
+// whole database: the one whose extension it has, else the first.
+EntryChoice ChooseConvertedByName(const ArchiveState& state, const char* title) {
+  const char* extension = std::strrchr(title, '.');
+  for (std::uint32_t i = 0; extension != nullptr && i < state.convertedCount; ++i) {
+    const ConvertedEntry& entry = state.convertedEntries[i];
+    if (entry.naming == ConvertedNaming::kDatabase &&
+        std::strcmp(entry.extension, extension) == 0) {
+      return {true, i, {}};
+    }
+  }
+  return {true, 0, {}};
 }
 
 // With nothing listed, the destination's name is all there is to go by.
 EntryChoice ChooseEntryByName(const ArchiveState& state, const char* destName) {
   const char* title = FileTitle(destName);
-  if (std::strncmp(title, kConvertedPrefix, kConvertedPrefixLength) == 0) return {true, {}};
-  if (!IsAllDigits(title)) return {false, AllRecordsRange(state)};
+  if (std::strncmp(title, kConvertedPrefix, kConvertedPrefixLength) == 0) {
+    return ChooseConvertedByName(state, title);
+  }
+  std::int32_t position = 0;
+  if (FindEntryTitled(state, FirstPosition(state), -1, title, &position)) {
+    return ChooseListedEntry(state, position);
+  }
+  if (state.resourceDatabase &&
+      FindEntryTitled(state, 0, static_cast<std::int32_t>(state.recordCount), title, &position)) {
+    return ChooseListedEntry(state, position);
+  }
+  if (!IsAllDigits(title)) return {false, 0, AllRecordsRange(state)};
   std::uint32_t index = ParseLeadingDigits(title);
-  if (index < state.recordCount) return {false, RecordRange(state, index)};
+  if (index < state.recordCount) return {false, 0, RecordRange(state, index)};
   // A number no record has names an unfilled slot, which starts at 0 and so
   // stands for the whole file.
-  return {false, ClipToFile(0, state.fileSize, state.fileSize)};
+  return {false, 0, ClipToFile(0, state.fileSize, state.fileSize)};
 }
 
 EntryChoice ChooseEntry(const ArchiveState& state, const char* destName) {
@@ -103,8 +149,10 @@ int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char*
     platform::Close(&source);
     return kResultCannotCreate;
   }
-  int result = choice.converted ? ConvertDatabase(state, source, destination)
-                                : CopyRange(source, destination, choice.range);
+  int result = !choice.converted ? CopyRange(source, destination, choice.range)
+               : state.convertedCount == 0
+                   ? ConvertDatabase(state, source, destination)
+                   : ConvertEntry(state, choice.convertedIndex, source, destination);
   platform::Close(&source);
   platform::Close(&destination);
   if (result != kResultOk && result != kResultBadData) platform::RemoveRegularFile(destName);
@@ -113,9 +161,10 @@ int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char*
 
 }  // namespace
 
-int ExtractEntry(const ArchiveState& state, int operation, const char* destName) {
+int ExtractEntry(ArchiveState& state, int operation, const char* destName) {
   if (operation == kOperationSkip || operation == kOperationTest) return kResultOk;
   if (destName == nullptr || destName[0] == '\0') return kResultCannotCreate;
+  PlanConvertedEntries(&state);
   return WriteEntry(state, ChooseEntry(state, destName), destName);
 }
 

@@ -7,6 +7,9 @@
 namespace ormidal {
 
 // Writes the entry for `operation` to `destName`; skip and test touch no file.
-int ExtractEntry(const ArchiveState& state, int operation, const char* destName);
+// The entry is the one the listing gave last, or, with nothing listed, the
+// one the destination's name names. Plans the kind's converted entries
+// first, as the listing does, if it has not yet.
+int ExtractEntry(ArchiveState& state, int operation, const char* destName);
 
 }  // namespace ormidal

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/charset.hpp"
+#include "convert/converters.hpp"
 #include "convert/unicode.hpp"
 #include "database/extent.hpp"
 #include "database/result.hpp"
@@ -15,6 +16,9 @@ namespace {
 constexpr char kLanguageSection[] = "ORMIDAL";
 constexpr char kRecordsKey[] = "Records";
 constexpr char kConvertedKey[] = "Converted";
+constexpr char kImagesKey[] = "Images";
+constexpr char kResourcesKey[] = "Resources";
+constexpr char kResourceExtension[] = ".bin";
 constexpr char kConvertedPrefix[] = "ORMIDAL_";
 
 #if defined(_WIN32)
@@ -54,6 +58,8 @@ const FolderNames& ReadFolderNamesOnce(ArchiveState* state, const char* language
   const char* path = languageFilePath != nullptr ? languageFilePath : "";
   ReadFolderName(kRecordsKey, form, path, names.records);
   ReadFolderName(kConvertedKey, form, path, names.converted);
+  ReadFolderName(kImagesKey, form, path, names.images);
+  ReadFolderName(kResourcesKey, form, path, names.resources);
   names.read = true;
   return names;
 }
@@ -89,19 +95,63 @@ class NameBuilder {
   std::size_t length_ = 0;
 };
 
+std::int32_t FirstPosition(const ArchiveState& state) {
+  return -static_cast<std::int32_t>(state.convertedCount) - 1;
+}
+
 // A closed database (empty path) lists nothing, and a cursor outside the
 // listing never indexes the record offsets.
 bool ListingIsOver(const ArchiveState& state) {
-  return state.archivePath[0] == '\0' || state.listPosition < -2 ||
+  return state.archivePath[0] == '\0' || state.listPosition < FirstPosition(state) ||
          state.listPosition >= static_cast<std::int32_t>(state.recordCount);
 }
 
-void BuildConvertedName(const ArchiveState& state, const FolderNames& folders, NameBuilder* name) {
+// A type code is named as a database name is: its characters in the
+// handheld's set, none that a file name cannot hold.
+void BuildResourceKeyName(const ArchiveState& state, std::uint32_t index, NameBuilder* name) {
+  const ResourceKey& key = state.resourceKeys[index];
+  char type[kCodeSize + 1] = {};
+  std::memcpy(type, key.type, kCodeSize);
+  for (char& c : type) {
+    if (c == '\0') c = '_';
+  }
+  type[kCodeSize] = '\0';
+  SanitizeName(type);
+  char id[8];
+  std::snprintf(id, sizeof id, "%04x", static_cast<unsigned>(key.id));
+  name->HandheldText(type);
+  name->Text(id);
+}
+
+void BuildConvertedName(const ArchiveState& state, const FolderNames& folders,
+                        const ConvertedEntry& entry, NameBuilder* name) {
   name->Text(folders.converted);
   name->Byte(platform::kSeparator);
-  name->Text(kConvertedPrefix);
-  name->HandheldText(state.databaseName);
-  name->Text(state.convertedExtension);
+  if (entry.naming == ConvertedNaming::kDatabase) {
+    name->Text(kConvertedPrefix);
+    name->HandheldText(state.databaseName);
+  } else {
+    name->Text(folders.images);
+    name->Byte(platform::kSeparator);
+    if (entry.naming == ConvertedNaming::kResource && entry.item < state.recordCount) {
+      BuildResourceKeyName(state, entry.item, name);
+    } else {
+      char number[16];
+      std::snprintf(number, sizeof number, "%05u", static_cast<unsigned>(entry.number));
+      name->Text(number);
+    }
+  }
+  name->Text(entry.extension);
+}
+
+// Both stand for all record data, the size the listing gives for a whole
+// database's conversion, which is not known before it runs; a picture of
+// one record is listed with that record's size.
+std::uint32_t ConvertedSize(const ArchiveState& state, const ConvertedEntry& entry) {
+  if (entry.naming == ConvertedNaming::kDatabase || entry.item >= state.recordCount) {
+    return AllRecordsRange(state).size;
+  }
+  return RecordRange(state, entry.item).size;
 }
 
 // The type code becomes a file extension, so it obeys the same rules as a
@@ -116,7 +166,18 @@ void BuildRawName(const ArchiveState& state, NameBuilder* name) {
   name->HandheldText(extension);
 }
 
-void BuildRecordName(const FolderNames& folders, std::uint32_t index, NameBuilder* name) {
+// A resource is named by its type and ID, as the tools that build
+// applications name such files, so that an extracted folder can be built
+// again.
+void BuildRecordName(const ArchiveState& state, const FolderNames& folders, std::uint32_t index,
+                     NameBuilder* name) {
+  if (state.resourceDatabase) {
+    name->Text(folders.resources);
+    name->Byte(platform::kSeparator);
+    BuildResourceKeyName(state, index, name);
+    name->Text(kResourceExtension);
+    return;
+  }
   char number[16];
   std::snprintf(number, sizeof number, "%05u", static_cast<unsigned>(index));
   name->Text(folders.records);
@@ -124,31 +185,46 @@ void BuildRecordName(const FolderNames& folders, std::uint32_t index, NameBuilde
   name->Text(number);
 }
 
+void BuildNameAt(const ArchiveState& state, const FolderNames& folders, std::int32_t position,
+                 NameBuilder* name, std::uint32_t* size) {
+  if (position >= 0) {
+    std::uint32_t index = static_cast<std::uint32_t>(position);
+    BuildRecordName(state, folders, index, name);
+    *size = RecordRange(state, index).size;
+  } else if (position == -1) {
+    BuildRawName(state, name);
+    *size = AllRecordsRange(state).size;
+  } else {
+    const ConvertedEntry& converted =
+        state.convertedEntries[static_cast<std::uint32_t>(position - FirstPosition(state))];
+    BuildConvertedName(state, folders, converted, name);
+    *size = ConvertedSize(state, converted);
+  }
+}
+
 }  // namespace
+
+void BuildEntryTitle(const ArchiveState& state, std::int32_t position, char* title) {
+  static const FolderNames kNoFolders = {};
+  char name[kListedNameSize];
+  NameBuilder builder(name, true);
+  std::uint32_t size = 0;
+  BuildNameAt(state, kNoFolders, position, &builder, &size);
+  const char* last = std::strrchr(name, platform::kSeparator);
+  std::strcpy(title, last != nullptr ? last + 1 : name);
+}
 
 int ReadNextEntry(ArchiveState* state, const char* languageFilePath, NameForm form,
                   ListedEntry* entry) {
+  PlanConvertedEntries(state);
   const FolderNames& folders = ReadFolderNamesOnce(state, languageFilePath, form);
   if (ListingIsOver(*state)) return kResultEndOfListing;
 
   std::memset(entry->name, 0, sizeof entry->name);
   NameBuilder name(entry->name, IsUtf8Form(form));
-  std::uint32_t size;
+  std::uint32_t size = 0;
   std::int32_t position = state->listPosition;
-  if (position < 0) {
-    if (position == -2) {
-      BuildConvertedName(*state, folders, &name);
-    } else {
-      BuildRawName(*state, &name);
-    }
-    // Both stand for all record data; the converted size is not known
-    // before the conversion runs.
-    size = AllRecordsRange(*state).size;
-  } else {
-    std::uint32_t index = static_cast<std::uint32_t>(position);
-    BuildRecordName(folders, index, &name);
-    size = RecordRange(*state, index).size;
-  }
+  BuildNameAt(*state, folders, position, &name, &size);
   entry->size = size;
   entry->time = state->entryTime;
 

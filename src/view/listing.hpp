@@ -1,5 +1,5 @@
-// The listing the host sees: the converted entry, the raw entry, then every
-// record, one per ReadHeader call.
+// The listing the host sees: the converted entries, the raw entry, then
+// every record or resource, one per ReadHeader call.
 #pragma once
 
 #include <cstddef>
@@ -34,5 +34,11 @@ struct ListedEntry {
 // code are read as Windows-1252, the handheld's character set.
 int ReadNextEntry(ArchiveState* state, const char* languageFilePath, NameForm form,
                   ListedEntry* entry);
+
+// The last component of the name of the entry at listing position
+// `position` (as the cursor counts; the kind's entries planned), in UTF-8,
+// into `title` of kListedNameSize bytes: what a destination named after the
+// entry ends in.
+void BuildEntryTitle(const ArchiveState& state, std::int32_t position, char* title);
 
 }  // namespace ormidal

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "convert/books/book_converters.hpp"
 #include "convert/conversion.hpp"
 #include "database/result.hpp"
 
@@ -28,6 +29,8 @@ int ConvertByKind(Conversion* conversion) {
       return ConvertCalendar(conversion);
     case Tasks:
       return ConvertTasks(conversion);
+    case Book:
+      return ConvertBook(conversion);
     default:
       // A database that matched no kind is read as a document.
       return ConvertDocumentText(conversion);
@@ -38,6 +41,9 @@ int ConvertByKind(Conversion* conversion) {
 // entries here, reading the file through `conversion` (no destination).
 void PlanByKind(Conversion* conversion, ArchiveState* state) {
   switch (state->kind) {
+    case Book:
+      PlanBook(conversion, state);
+      return;
     default:
       (void)conversion;
       return;

@@ -15,6 +15,7 @@ enum DatabaseKind : std::int32_t {
   Contacts = 5,
   Calendar = 6,
   Tasks = 7,
+  Book = 8,
 };
 
 struct KindRow {
@@ -35,6 +36,7 @@ inline constexpr KindRow KindTable[] = {
     {Tasks, "DATA", "todo", ".ics"},
     // The later memo application keeps the same records under its own creator.
     {Memos, "DATA", "PMem", ".txt"},
+    {Book, "BOOK", "MOBI", ".txt"},
 };
 
 // The first row whose type and creator both equal the codes (compared

@@ -1,5 +1,6 @@
 #include "convert/books/book_converters.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -27,7 +28,7 @@ class ConversionSink : public ByteSink {
   Conversion* conversion_;
 };
 
-bool IsWindows1252(const Book& book) { return book.layout.header.encoding != kBookUtf8; }
+bool IsWindows1252(const OpenedBook& book) { return book.layout.header.encoding != kBookUtf8; }
 
 // Feeds text in the book's encoding to the writer as UTF-8.
 int FeedAsUtf8(PlainTextWriter* writer, bool windows1252, const unsigned char* text,
@@ -67,7 +68,7 @@ int WriteField(PlainTextWriter* writer, bool windows1252, const char* label,
   return writer->EndLine();
 }
 
-int WriteMetadata(const Book& book, PlainTextWriter* writer) {
+int WriteMetadata(const OpenedBook& book, PlainTextWriter* writer) {
   bool windows1252 = IsWindows1252(book);
   BookString title = BookTitle(book);
   const ArchiveState& state = *book.conversion->state;
@@ -95,7 +96,7 @@ int WriteMetadata(const Book& book, PlainTextWriter* writer) {
 }
 
 struct TextJob {
-  Book book;
+  OpenedBook book;
 };
 
 class BookPictures : public PictureNames {
@@ -142,7 +143,7 @@ class HtmlOut : public BookTextConsumer {
   HtmlWriter* writer_;
 };
 
-int WriteHtmlHead(const Book& book, HtmlWriter* writer) {
+int WriteHtmlHead(const OpenedBook& book, HtmlWriter* writer) {
   writer->WriteRaw(
       IsWindows1252(book) ? "<meta charset=\"windows-1252\">\r\n" : "<meta charset=\"utf-8\">\r\n",
       IsWindows1252(book) ? 31 : 24);
@@ -168,7 +169,7 @@ int WriteHtmlHead(const Book& book, HtmlWriter* writer) {
 }
 
 struct HtmlJob {
-  Book book;
+  OpenedBook book;
   LinkTargets targets;
 };
 
@@ -230,29 +231,40 @@ bool BookTextReadable(const ArchiveState& state, platform::File source) {
   return ParseBookHeader(head, sizeof head, &header) && header.encryption == 0;
 }
 
-int ConvertBookEntry(const ArchiveState& state, platform::File source, platform::File destination,
-                     BookEntry entry, std::uint32_t pictureRecord) {
-  std::unique_ptr<Conversion> conversion(new (std::nothrow) Conversion());
-  if (!conversion) return kResultNoMemory;
-  conversion->state = &state;
-  conversion->source = source;
-  conversion->destination = destination;
-  int result = kResultOk;
-  switch (entry) {
-    case BookEntry::kText:
-      result = ConvertBookText(conversion.get());
-      break;
-    case BookEntry::kHtml:
-      result = ConvertBookHtml(conversion.get());
-      break;
-    case BookEntry::kPicture:
-      result = ConvertBookPicture(conversion.get(), pictureRecord);
-      break;
+void PlanBook(Conversion* conversion, ArchiveState* state) {
+  state->convertedCount = 0;
+  AddConvertedEntry(state, {ConvertedNaming::kDatabase, kBookText, 0, 0, ".txt"});
+  AddConvertedEntry(state, {ConvertedNaming::kDatabase, kBookHtml, 0, 0, ".html"});
+  std::unique_ptr<TextJob> job(new (std::nothrow) TextJob());
+  if (!job || state->recordCount == 0) return;
+  OpenedBook& book = job->book;
+  ByteRange zero = RecordRange(*state, 0);
+  book.recordZeroSize = std::min<std::size_t>(zero.size, kRecordZeroLimit);
+  if (ReadAt(conversion, zero.start, book.recordZero, book.recordZeroSize) != kResultOk) return;
+  if (!ReadBookLayout(*state, book.recordZero, book.recordZeroSize, &book.layout)) return;
+  const BookLayout& layout = book.layout;
+  if (layout.pictureStart == 0) return;
+  for (std::uint32_t record = layout.pictureStart; record < layout.pictureEnd; ++record) {
+    ByteRange range = RecordRange(*state, record);
+    unsigned char head[8] = {};
+    std::size_t size = std::min<std::size_t>(range.size, sizeof head);
+    if (ReadAt(conversion, range.start, head, size) != kResultOk) return;
+    if (EndsPictures(head, size, range.size)) return;
+    PictureKind kind = SniffPicture(head, size, range.size);
+    if (kind == PictureKind::kNone) continue;
+    ConvertedEntry entry{ConvertedNaming::kNumbered, kBookPicture,
+                         static_cast<std::uint16_t>(record),
+                         static_cast<std::uint16_t>(record - layout.pictureStart + 1), ""};
+    std::strcpy(entry.extension, PictureExtension(kind));
+    if (!AddConvertedEntry(state, entry)) return;
   }
-  int flushed = Flush(conversion.get());
-  if (result != kResultOk) return result;
-  if (flushed != kResultOk) return flushed;
-  return conversion->damaged ? kResultBadData : kResultOk;
+}
+
+int ConvertBook(Conversion* conversion) {
+  const ConvertedEntry* entry = conversion->entry;
+  if (entry == nullptr || entry->role == kBookText) return ConvertBookText(conversion);
+  if (entry->role == kBookHtml) return ConvertBookHtml(conversion);
+  return ConvertBookPicture(conversion, entry->item);
 }
 
 }  // namespace ormidal

@@ -9,7 +9,14 @@
 
 namespace ormidal {
 
-enum class BookEntry { kText, kHtml, kPicture };
+// The roles of a book's converted entries.
+enum BookRole : std::uint8_t { kBookText = 0, kBookHtml = 1, kBookPicture = 2 };
+
+// Lists the text, the HTML copy and every picture record, numbered as the
+// book's markup numbers them.
+void PlanBook(Conversion* conversion, ArchiveState* state);
+// Writes the entry conversion->entry names.
+int ConvertBook(Conversion* conversion);
 
 // The plain text, metadata first. kResultNotSupported, with nothing
 // written, when the text is encrypted.
@@ -23,9 +30,5 @@ int ConvertBookPicture(Conversion* conversion, std::uint32_t record);
 // book (or one whose record 0 cannot be read), so that the extraction can
 // refuse before it creates a file.
 bool BookTextReadable(const ArchiveState& state, platform::File source);
-
-// Runs one of the converters above as ConvertDatabase runs a kind's.
-int ConvertBookEntry(const ArchiveState& state, platform::File source, platform::File destination,
-                     BookEntry entry, std::uint32_t pictureRecord);
 
 }  // namespace ormidal

@@ -19,7 +19,7 @@ bool StartsWith(const unsigned char* head, std::size_t size, const char* magic, 
   return size >= n && std::memcmp(head, magic, n) == 0;
 }
 
-int LoadDictionary(Book* book) {
+int LoadDictionary(OpenedBook* book) {
   Conversion* conversion = book->conversion;
   const ArchiveState& state = *conversion->state;
   const BookHeader& header = book->layout.header;
@@ -52,7 +52,7 @@ int LoadDictionary(Book* book) {
 
 // In KF8 the text records hold the markup first, then style sheets and
 // other flows; only the markup is the book's text.
-int FindFlowZeroEnd(Book* book) {
+int FindFlowZeroEnd(OpenedBook* book) {
   book->textLimit = kNoLimit;
   const BookHeader& header = book->layout.header;
   if (!book->layout.kf8 || header.fdstCount <= 1 || header.fdstRecord == kNotSet) return kResultOk;
@@ -72,7 +72,7 @@ int FindFlowZeroEnd(Book* book) {
 }
 
 // Decodes the text bytes of one record into the decode buffer.
-bool DecodeRecordText(Book* book, const unsigned char* in, std::size_t size,
+bool DecodeRecordText(OpenedBook* book, const unsigned char* in, std::size_t size,
                       std::size_t* produced) {
   unsigned char* out = book->conversion->decodeBuffer;
   std::size_t capacity =
@@ -148,7 +148,7 @@ bool ReadBookLayout(const ArchiveState& state, const unsigned char* record, std:
   return true;
 }
 
-int OpenBook(Conversion* conversion, Book* book) {
+int OpenBook(Conversion* conversion, OpenedBook* book) {
   book->conversion = conversion;
   book->dictionaryLoaded = false;
   const ArchiveState& state = *conversion->state;
@@ -166,9 +166,9 @@ int OpenBook(Conversion* conversion, Book* book) {
   return kResultOk;
 }
 
-bool IsEncrypted(const Book& book) { return book.layout.header.encryption != 0; }
+bool IsEncrypted(const OpenedBook& book) { return book.layout.header.encryption != 0; }
 
-int DecodeBookText(Book* book, BookTextConsumer* consumer) {
+int DecodeBookText(OpenedBook* book, BookTextConsumer* consumer) {
   Conversion* conversion = book->conversion;
   const ArchiveState& state = *conversion->state;
   std::uint32_t offset = 0;
@@ -202,7 +202,7 @@ int DecodeBookText(Book* book, BookTextConsumer* consumer) {
   return kResultOk;
 }
 
-BookString BookTitle(const Book& book) {
+BookString BookTitle(const OpenedBook& book) {
   const BookHeader& header = book.layout.header;
   std::uint32_t at = 0;
   std::uint32_t seen = 0;

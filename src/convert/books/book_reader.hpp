@@ -54,7 +54,7 @@ class BookTextConsumer {
   ~BookTextConsumer() = default;
 };
 
-struct Book {
+struct OpenedBook {
   Conversion* conversion;
   BookLayout layout;
   unsigned char recordZero[kRecordZeroLimit];
@@ -67,12 +67,12 @@ struct Book {
 // Reads record 0 and, for Huffman-coded text, the dictionary. Returns
 // kResultOk (layout damage marks the conversion damaged), kResultBadData
 // when there is no usable record 0, or a read error.
-int OpenBook(Conversion* conversion, Book* book);
+int OpenBook(Conversion* conversion, OpenedBook* book);
 // True when the text is encrypted: only its pictures and metadata can be read.
-bool IsEncrypted(const Book& book);
+bool IsEncrypted(const OpenedBook& book);
 // Decodes every text record in order and hands the text on. A record that
 // does not decode marks the conversion damaged and ends the text there.
-int DecodeBookText(Book* book, BookTextConsumer* consumer);
+int DecodeBookText(OpenedBook* book, BookTextConsumer* consumer);
 
 // Metadata strings, as the book stores them (its own encoding).
 struct BookString {
@@ -80,6 +80,6 @@ struct BookString {
   std::size_t size;
 };
 // The title: EXTH 503, else the full name, else nothing (size 0).
-BookString BookTitle(const Book& book);
+BookString BookTitle(const OpenedBook& book);
 
 }  // namespace ormidal

@@ -162,3 +162,105 @@ TEST(BookText, TrailingEntrySizes) {
 
 }  // namespace
 }  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+std::string Filepos(std::size_t target) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%010zu", target);
+  return digits;
+}
+
+TEST(BookEntries, PicturesAreListedAndLinksWork) {
+  // Picture 2 is no picture; the numbering still counts it.
+  const std::string head = "<html><body><p><a filepos=";
+  const std::string rest = ">jump</a></p><img recindex=\"00003\" hirecindex=\"00001\">";
+  const std::string target = "<p>target</p>";
+  std::string markup = head + "0000000000" + rest + target;
+  markup.replace(head.size(), 10, Filepos(head.size() + 10 + rest.size()));
+  BookSpec spec = Spec(BookCoding::kLz77, {markup.substr(0, 40), markup.substr(40)}, {"", ""});
+  spec.pictures = {kJpeg, ToBytes("FLIS0000"), kPng};
+  spec.metadata = {{100, "Ann & Bo"}, {100, "Cy"}, {503, "The <Title>"}};
+  TempDir dir;
+  OpenedBook book(WriteBook(dir, spec));
+  const ArchiveState& state = *book.state;
+  ASSERT_EQ(state.convertedCount, 4u);
+  EXPECT_STREQ(state.convertedEntries[1].extension, ".html");
+  struct Picture {
+    std::uint16_t number;
+    const char* extension;
+    const Bytes& bytes;
+  };
+  const Picture pictures[] = {{1, ".jpg", kJpeg}, {3, ".png", kPng}};
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    const ConvertedEntry& entry = state.convertedEntries[2 + i];
+    EXPECT_EQ(entry.naming, ConvertedNaming::kNumbered);
+    EXPECT_EQ(entry.number, pictures[i].number);
+    EXPECT_STREQ(entry.extension, pictures[i].extension);
+    Entry picture = book.Convert(2 + i);
+    EXPECT_EQ(picture.result, kResultOk);
+    EXPECT_EQ(picture.bytes, std::string(pictures[i].bytes.begin(), pictures[i].bytes.end()));
+  }
+  Entry text = book.Convert(0);
+  const std::string start =
+      kUtf8Bom + "Title: The <Title>\r\nAuthor: Ann & Bo\r\nAuthor: Cy\r\n\r\njump\r\n";
+  EXPECT_EQ(text.bytes.substr(0, start.size()), start);
+  Entry html = book.Convert(1);
+  EXPECT_EQ(html.result, kResultOk);
+  std::string anchor = "filepos" + std::to_string(head.size() + 10 + rest.size());
+  const std::string wanted[] = {
+      "<meta charset=\"utf-8\">",
+      "<title>The &lt;Title&gt;</title>",
+      "<meta name=\"author\" content=\"Ann &amp; Bo\">",
+      "<a href=\"#" + anchor + "\">jump</a>",
+      "<img src=\"Images/00003.png\">",
+      "<a id=\"" + anchor + "\"></a><p>target</p>",
+  };
+  for (const std::string& piece : wanted)
+    EXPECT_NE(html.bytes.find(piece), std::string::npos) << piece;
+}
+
+TEST(BookEntries, EncryptedTextIsRefusedPicturesAreNot) {
+  BookSpec spec = Spec(BookCoding::kLz77, {"<p>secret</p>"});
+  spec.encryption = 2;
+  spec.pictures = {kPng};
+  TempDir dir;
+  OpenedBook book(WriteBook(dir, spec));
+  ASSERT_EQ(book.state->convertedCount, 3u);
+  for (std::uint32_t entry : {0u, 1u}) {
+    Entry refused = book.Convert(entry);
+    EXPECT_EQ(refused.result, kResultNotSupported);
+    EXPECT_TRUE(refused.bytes.empty());
+  }
+  EXPECT_EQ(book.Convert(2).bytes, std::string(kPng.begin(), kPng.end()));
+}
+
+// A real Huffman-coded book, against the source it was made from: the same
+// words, once the source's markup is gone.
+TEST(BookEntries, RealHuffmanBookGivesItsSource) {
+  const std::string folder = ORMIDAL_BOOK_SAMPLES;
+  Bytes source = ReadFileBytes(folder + "/main.htm");
+  std::string utf8;
+  for (unsigned char byte : source) {
+    char bytes[4];
+    utf8.append(bytes, EncodeUtf8(CodePointOfWindows1252(byte), bytes));
+  }
+  utf8 = std::regex_replace(utf8, std::regex("</?(b|a|i|tei-ms:orth)\\b[^>]*>"), "");
+  utf8 = std::regex_replace(utf8, std::regex("<[^>]*>|&nbsp;"), " ");
+  OpenedBook book(folder + "/hufftest.mobi");
+  Entry text = book.Convert(0);
+  EXPECT_EQ(text.result, kResultOk);
+  EXPECT_EQ(text.bytes.find("Title: Space Encyclopedia (HUFF/CDIC test)\r\nAuthor: Mobipocket\r\n"),
+            kUtf8Bom.size());
+  std::istringstream wanted(utf8);
+  std::istringstream got(BodyOf(text.bytes));
+  std::vector<std::string> wantedWords, gotWords;
+  for (std::string word; wanted >> word;) wantedWords.push_back(word);
+  for (std::string word; got >> word;) gotWords.push_back(word);
+  EXPECT_EQ(gotWords, wantedWords);
+  EXPECT_GT(gotWords.size(), 100u);
+}
+
+}  // namespace
+}  // namespace ormidal::testing

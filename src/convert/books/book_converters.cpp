@@ -30,10 +30,14 @@ class ConversionSink : public ByteSink {
 
 bool IsWindows1252(const OpenedBook& book) { return book.layout.header.encoding != kBookUtf8; }
 
-// Feeds text in the book's encoding to the writer as UTF-8.
+// Feeds text in the book's encoding to the writer as UTF-8: markup, or
+// plain text such as a title.
 int FeedAsUtf8(PlainTextWriter* writer, bool windows1252, const unsigned char* text,
-               std::size_t size) {
-  if (!windows1252) return writer->Feed(text, size);
+               std::size_t size, bool markup = true) {
+  auto feed = [writer, markup](const unsigned char* bytes, std::size_t length) {
+    return markup ? writer->Feed(bytes, length) : writer->FeedPlain(bytes, length);
+  };
+  if (!windows1252) return feed(text, size);
   unsigned char utf8[3 * 1024];
   int result = kResultOk;
   for (std::size_t at = 0; at < size && result == kResultOk;) {
@@ -44,7 +48,7 @@ int FeedAsUtf8(PlainTextWriter* writer, bool windows1252, const unsigned char* t
       std::memcpy(utf8 + used, bytes, length);
       used += length;
     }
-    result = writer->Feed(utf8, used);
+    result = feed(utf8, used);
   }
   return result;
 }
@@ -61,10 +65,11 @@ class TextOut : public BookTextConsumer {
   bool windows1252_;
 };
 
+// The description is markup; the other fields are plain text.
 int WriteField(PlainTextWriter* writer, bool windows1252, const char* label,
-               const unsigned char* value, std::size_t size) {
-  writer->Feed(reinterpret_cast<const unsigned char*>(label), std::strlen(label));
-  FeedAsUtf8(writer, windows1252, value, size);
+               const unsigned char* value, std::size_t size, bool markup = false) {
+  writer->FeedPlain(reinterpret_cast<const unsigned char*>(label), std::strlen(label));
+  FeedAsUtf8(writer, windows1252, value, size, markup);
   return writer->EndLine();
 }
 
@@ -89,7 +94,8 @@ int WriteMetadata(const OpenedBook& book, PlainTextWriter* writer) {
     ExthRecord exth;
     while (NextExthRecord(book.recordZero, book.layout.header, &at, &seen, &exth)) {
       if (exth.type == field.type && exth.size > 0)
-        WriteField(writer, windows1252, field.label, exth.data, exth.size);
+        WriteField(writer, windows1252, field.label, exth.data, exth.size,
+                   field.type == kExthDescription);
     }
   }
   return writer->EndParagraph();

@@ -313,6 +313,22 @@ int PlainTextWriter::Feed(const unsigned char* markup, std::size_t size) {
   return result_;
 }
 
+int PlainTextWriter::FeedPlain(const unsigned char* text, std::size_t size) {
+  std::size_t at = 0;
+  while (at < size && result_ == kResultOk) {
+    if (text[at] <= ' ') {
+      spacePending_ = true;
+      ++at;
+      continue;
+    }
+    std::size_t end = at;
+    while (end < size && text[end] > ' ') ++end;
+    PutText(text + at, end - at);
+    at = end;
+  }
+  return result_;
+}
+
 int PlainTextWriter::Finish() {
   if (state_ == State::kEntity) EntityEnded(false);
   if (lineHasText_) Put(kLineEnd, 2);

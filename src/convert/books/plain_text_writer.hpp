@@ -24,6 +24,9 @@ class PlainTextWriter {
   // Writes text that is no markup as one line of its own (the metadata).
   int WriteLine(const char* text, std::size_t size);
   int Feed(const unsigned char* markup, std::size_t size);
+  // Adds UTF-8 text that is no markup to the current line; control bytes
+  // and line ends in it become spaces.
+  int FeedPlain(const unsigned char* text, std::size_t size);
   // End the current line as a line break or a paragraph's end would.
   int EndLine() { return EndLine(false); }
   int EndParagraph() { return Paragraph(); }

@@ -305,7 +305,12 @@ class Extractor {
   void ReportExtractionFailure(int result, const ListedEntry& entry,
                                const std::string& destination) {
     bool databaseAtFault = result == kResultBadData || result == kResultReadError;
-    if (databaseAtFault) {
+    if (result == kResultNotSupported) {
+      // An extraction answers 24 only for what it cannot convert: a
+      // book's encrypted text.
+      Report(database_ + " (entry " + DisplayName(entry.name) + ")",
+             "the book's text is encrypted (DRM); its pictures and metadata can be read");
+    } else if (databaseAtFault) {
       Report(database_ + " (entry " + DisplayName(entry.name) + ")", ResultText(result));
     } else {
       Report(destination, ResultText(result));

@@ -8,7 +8,8 @@ and checks, per book: the text agrees word for word with the markup that
 mobitool -d (-7 for the joint file) gives once the markup is removed; the
 pictures are the records byte for byte; title and authors as ebook-meta
 gives them; and, for the PalmDOC book, the .html opens in headless Chromium
-with its picture loaded and a link that jumps. Exits 77 (skipped) when
+with its picture loaded and a link that jumps; encrypted with mobidrm
+-e, the text is refused and the pictures still extract. Exits 77 (skipped) when
 calibre or libmobi-tools is missing.
 
 usage: check_books.py ORMIDAL PICTURE.jpg
@@ -143,6 +144,24 @@ def main():
                             '--dump-dom', 'file://' + check, timeout=120).stdout
                 if 'image=true jumped=true' not in shown:
                     failures.append('%s: in Chromium: %s' % (name, shown[-200:]))
+        # Encrypted with libmobi's mobidrm: the text is refused, with its
+        # message and no file; the pictures still come out as stored.
+        if shutil.which('mobidrm'):
+            locked = os.path.join(work, 'locked')
+            os.mkdir(locked)
+            run('mobidrm', '-e', '-o', locked, os.path.join(work, 'palmdoc.mobi'))
+            book = glob.glob(os.path.join(locked, '*.mobi'))[0]
+            refused = run(ormidal, 'convert', book, '-o', os.path.join(locked, 'x.txt'))
+            if refused.returncode == 0 or 'encrypted (DRM)' not in refused.stderr or \
+                    os.path.exists(os.path.join(locked, 'x.txt')):
+                failures.append('encrypted book: %r' % refused.stderr)
+            out = os.path.join(locked, 'entries')
+            run(ormidal, 'extract', book, '-d', out)
+            plain = glob.glob(os.path.join(work, 'out-palmdoc.mobi', 'entries', 'Converted', 'Images', '*'))
+            pictures = glob.glob(os.path.join(out, 'Converted', 'Images', '*'))
+            if not pictures or [open(p, 'rb').read() for p in sorted(pictures)] != \
+                    [open(p, 'rb').read() for p in sorted(plain)]:
+                failures.append('encrypted book: pictures differ')
     finally:
         shutil.rmtree(work, ignore_errors=True)
     for failure in failures:

@@ -6,6 +6,7 @@
 #include <regex>
 #include <sstream>
 
+#include "convert/books/html_writer.hpp"
 #include "convert/books/trailing_entries.hpp"
 #include "convert/charset.hpp"
 #include "convert/converters.hpp"
@@ -260,6 +261,26 @@ TEST(BookEntries, RealHuffmanBookGivesItsSource) {
   for (std::string word; got >> word;) gotWords.push_back(word);
   EXPECT_EQ(gotWords, wantedWords);
   EXPECT_GT(gotWords.size(), 100u);
+}
+
+}  // namespace
+}  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+// More distinct link targets than the table holds: the table stays full
+// and sorted, repeats cost nothing, and the first targets keep their place.
+TEST(BookEntries, LinkTargetsStayBounded) {
+  auto targets = std::make_unique<LinkTargets>();
+  std::string markup;
+  for (std::size_t i = 0; i < LinkTargets::kCapacity + 100; ++i)
+    markup += "<a filepos=" + std::to_string(i % 2 ? i : 10000000 - i) + ">";
+  markup += "<a FILEPOS=\"7\">";
+  targets->Feed(reinterpret_cast<const unsigned char*>(markup.data()), markup.size());
+  targets->Finish();
+  ASSERT_EQ(targets->Count(), LinkTargets::kCapacity);
+  for (std::size_t i = 1; i < targets->Count(); ++i) ASSERT_LT(targets->At(i - 1), targets->At(i));
 }
 
 }  // namespace

@@ -226,17 +226,6 @@ int ConvertBookPicture(Conversion* conversion, std::uint32_t record) {
   return CopyRange(conversion, RecordRange(*conversion->state, record), Filtering::kRaw);
 }
 
-bool BookTextReadable(const ArchiveState& state, platform::File source) {
-  if (state.recordCount == 0) return false;
-  ByteRange zero = RecordRange(state, 0);
-  unsigned char head[16];
-  if (zero.size < sizeof head || !platform::SeekTo(source, zero.start)) return false;
-  if (platform::Read(source, head, sizeof head) != static_cast<std::int64_t>(sizeof head))
-    return false;
-  BookHeader header;
-  return ParseBookHeader(head, sizeof head, &header) && header.encryption == 0;
-}
-
 void PlanBook(Conversion* conversion, ArchiveState* state) {
   state->convertedCount = 0;
   AddConvertedEntry(state, {ConvertedNaming::kDatabase, kBookText, 0, 0, ".txt"});

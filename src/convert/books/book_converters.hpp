@@ -26,9 +26,4 @@ int ConvertBookHtml(Conversion* conversion);
 // The picture record as stored.
 int ConvertBookPicture(Conversion* conversion, std::uint32_t record);
 
-// Whether the book's text can be converted at all: false for an encrypted
-// book (or one whose record 0 cannot be read), so that the extraction can
-// refuse before it creates a file.
-bool BookTextReadable(const ArchiveState& state, platform::File source);
-
 }  // namespace ormidal

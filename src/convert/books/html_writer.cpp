@@ -59,7 +59,7 @@ bool Base32Number(const char* text, std::size_t length, std::uint32_t* number) {
 
 void LinkTargets::Add(std::uint32_t target) {
   if (count_ == kCapacity) {
-    Finish();
+    Compact();
     if (count_ == kCapacity) return;
   }
   targets_[count_++] = target;
@@ -75,8 +75,8 @@ void LinkTargets::Feed(const unsigned char* markup, std::size_t size) {
         continue;
       }
       if ((c == '"' || c == '\'') && digits_ == 0) continue;
-      if (digits_ > 0) Add(value_);
       inValue_ = false;
+      if (digits_ > 0) Add(value_);
     }
     if (c == static_cast<unsigned char>(kFilepos[matched_])) {
       if (++matched_ == kFileposLength) {
@@ -92,10 +92,12 @@ void LinkTargets::Feed(const unsigned char* markup, std::size_t size) {
 }
 
 void LinkTargets::Finish() {
-  if (inValue_ && digits_ > 0) {
-    inValue_ = false;
-    Add(value_);
-  }
+  if (inValue_ && digits_ > 0) Add(value_);
+  inValue_ = false;
+  Compact();
+}
+
+void LinkTargets::Compact() {
   std::sort(targets_, targets_ + count_);
   count_ = static_cast<std::size_t>(std::unique(targets_, targets_ + count_) - targets_);
 }

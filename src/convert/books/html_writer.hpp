@@ -26,6 +26,7 @@ class LinkTargets {
 
  private:
   void Add(std::uint32_t target);
+  void Compact();
   std::size_t count_ = 0;
   std::size_t matched_ = 0;  // of "filepos="
   bool inValue_ = false;

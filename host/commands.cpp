@@ -305,7 +305,12 @@ class Extractor {
   void ReportExtractionFailure(int result, const ListedEntry& entry,
                                const std::string& destination) {
     bool databaseAtFault = result == kResultBadData || result == kResultReadError;
-    if (databaseAtFault) {
+    if (result == kResultNotSupported) {
+      // An extraction answers 24 only for what it cannot convert: a
+      // book's encrypted text.
+      Report(database_ + " (entry " + DisplayName(entry.name) + ")",
+             "the book's text is encrypted (DRM); its pictures and metadata can be read");
+    } else if (databaseAtFault) {
       Report(database_ + " (entry " + DisplayName(entry.name) + ")", ResultText(result));
     } else {
       Report(destination, ResultText(result));
@@ -332,14 +337,32 @@ bool RefuseTerminalOutput() {
 
 constexpr int kNoConvertedEntry = -1;
 
-// Finds the converted entry and writes it to `destination`. Returns the
-// plug-in's result, or kNoConvertedEntry. The entries after it are not
+// The extension of a path's last component, with its dot; "" when none.
+std::string ExtensionOf(const std::string& path) {
+  std::string title = FileTitle(path);
+  std::size_t dot = title.find_last_of('.');
+  return dot == std::string::npos || dot == 0 ? std::string() : title.substr(dot);
+}
+
+// Finds the converted entry of the database as a whole whose extension the
+// destination names (a kind may list several, such as a book's .txt and
+// .html; with no match, the first) and writes it to `destination`. Returns
+// the plug-in's result, or kNoConvertedEntry. The entries after it are not
 // walked: a host may close an archive at any entry, and a document lists
 // one entry per 4096 bytes of text.
-int WriteConvertedEntry(OpenedArchive* archive, const std::string& destination) {
+int WriteConvertedEntry(OpenedArchive* archive, const std::string& destination,
+                        const std::string& wanted) {
   ListedEntry entry;
+  bool first = true;
   while (archive->Next(&entry)) {
-    if (FileTitle(entry.name).rfind(kConvertedPrefix, 0) == 0) return archive->Extract(destination);
+    std::string title = FileTitle(entry.name);
+    if (title.rfind(kConvertedPrefix, 0) != 0) {
+      if (!first) break;
+      archive->Skip();
+      continue;
+    }
+    if (first) first = false;
+    if (wanted.empty() || ExtensionOf(title) == wanted) return archive->Extract(destination);
     archive->Skip();
   }
   return kNoConvertedEntry;
@@ -371,15 +394,25 @@ bool CopyToStandardOutput(const std::string& path) {
 // open gives its open result.
 int ConvertInto(const PluginExports& plugin, const std::string& database,
                 const std::string& destination) {
+  std::string wanted = ExtensionOf(destination);
+  {
+    OpenedArchive archive(plugin, database);
+    if (!archive.IsOpen()) return archive.OpenResult();
+    int result = WriteConvertedEntry(&archive, destination, wanted);
+    if (result != kNoConvertedEntry || wanted.empty()) return result;
+  }
+  // No entry of that extension: the kind's first one.
   OpenedArchive archive(plugin, database);
   if (!archive.IsOpen()) return archive.OpenResult();
-  return WriteConvertedEntry(&archive, destination);
+  return WriteConvertedEntry(&archive, destination, std::string());
 }
 
 void ReportConversionFailure(int result, const std::string& database,
                              const std::string& destination) {
   if (result == kNoConvertedEntry) {
     Report(database, "no converted form: the plug-in does not convert this kind of database");
+  } else if (result == kResultNotSupported) {
+    Report(database, "the book's text is encrypted (DRM); its pictures and metadata can be read");
   } else if (result == kResultCannotCreate || result == kResultWriteError) {
     Report(destination, ResultText(result));
   } else {

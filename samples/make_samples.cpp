@@ -15,6 +15,7 @@
 //                        bitmap -> tide-table.txt, and the pictures' pixels
 //                        as tide-icon.ppm and tide-chart.ppm
 //   harbour.pdb          vIMG/View, an Image Viewer picture -> harbour.ppm
+//   book.mobi            BOOK/MOBI, a small book with a picture -> book.txt
 //
 //   ormidal_make_samples SAMPLE_TEXT OUTPUT_FOLDER
 //
@@ -31,6 +32,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database_builder.hpp"
@@ -824,6 +826,72 @@ void WriteImageViewer(const std::filesystem::path& out) {
   WritePpm(out / "expected" / "harbour.ppm", kSide, kSide, grey);
 }
 
+// A small book: uncompressed UTF-8 markup in one text record, the tide
+// clock picture as picture 00001, a title and an author, and a link to a
+// later paragraph.
+void WriteBook(const std::filesystem::path& out) {
+  const std::string title = "The Tide Clock Keeper\xE2\x80\x99s Handbook";
+  std::string markup =
+      "<html><head><guide></guide></head><body><h1>Winding the clock</h1>"
+      "<p>Wind it at high water, <a filepos=0000000000>never at the ebb</a>.</p>"
+      "<p><img recindex=\"00001\"></p><mbp:pagebreak/>"
+      "<p>Why not at the ebb? The weight runs the other way &amp; the hands slip.</p>"
+      "</body></html>";
+  std::size_t target = markup.find("<p>Why");
+  char digits[11];
+  std::snprintf(digits, sizeof digits, "%010zu", target);
+  markup.replace(markup.find("0000000000"), 10, digits);
+  Bytes record0(16 + 232, 0);
+  auto put = [&record0](std::size_t at, std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i)
+      record0[at + i] = static_cast<unsigned char>(value >> (8 * (width - 1 - i)));
+  };
+  put(0, 1, 2);  // uncompressed
+  put(4, static_cast<std::uint32_t>(markup.size()), 4);
+  put(8, 1, 2);
+  put(10, 4096, 2);
+  record0[16] = 'M', record0[17] = 'O', record0[18] = 'B', record0[19] = 'I';
+  put(20, 232, 4);
+  put(24, 2, 4);
+  put(28, 65001, 4);
+  put(36, 6, 4);
+  put(108, 2, 4);  // the first picture
+  put(112, 0xFFFFFFFFu, 4);
+  put(128, 0x40, 4);
+  put(168, 0xFFFFFFFFu, 4);
+  Bytes exth = ToBytes("EXTH");
+  auto append = [](Bytes* bytes, std::uint32_t value) {
+    for (int i = 3; i >= 0; --i) bytes->push_back(static_cast<unsigned char>(value >> (8 * i)));
+  };
+  const std::pair<std::uint32_t, std::string> fields[] = {{503, title}, {100, "Ewan Tulloch"}};
+  Bytes records;
+  for (const auto& [type, value] : fields) {
+    append(&records, type);
+    append(&records, static_cast<std::uint32_t>(value.size() + 8));
+    records.insert(records.end(), value.begin(), value.end());
+  }
+  append(&exth, static_cast<std::uint32_t>(12 + records.size()));
+  append(&exth, 2);
+  exth.insert(exth.end(), records.begin(), records.end());
+  while (exth.size() % 4 != 0) exth.push_back(0);
+  record0.insert(record0.end(), exth.begin(), exth.end());
+  put(84, static_cast<std::uint32_t>(record0.size()), 4);
+  put(88, static_cast<std::uint32_t>(title.size()), 4);
+  record0.insert(record0.end(), title.begin(), title.end());
+  record0.insert(record0.end(), {0, 0, 0, 0});
+  DatabaseBuilder builder;
+  builder.Name("Tide_Clock_Handbook").Kind("BOOK", "MOBI").CreationTime(kCreationTime);
+  builder.AddRecord(record0).AddRecord(ToBytes(markup)).AddRecord(TideClockPng());
+  builder.AddRecord(Bytes{0xE9, 0x8E, 0x0D, 0x0A});
+  builder.WriteTo((out / "book.mobi").string());
+  WriteFileBytes(
+      (out / "expected" / "book.txt").string(),
+      ToBytes("\xEF\xBB\xBFTitle: " + title +
+              "\r\nAuthor: Ewan Tulloch\r\n\r\nWinding the clock\r\n\r\n"
+              "Wind it at high water, never at the ebb.\r\n\r\n"
+              "Why not at the ebb? The weight runs the other way & the hands slip.\r\n"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -846,6 +914,7 @@ int main(int argc, char** argv) {
     WriteLaterTasks(out);
     WriteApplication(out);
     WriteImageViewer(out);
+    WriteBook(out);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
     return 1;

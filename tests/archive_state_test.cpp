@@ -99,7 +99,8 @@ TEST(OpenDatabase, KindTableIsCaseSensitiveAndNeedsBothCodes) {
       {"DATA", "Memo", 0, "", -1},
       {"TEXT", "REAd", 0, "", -1},
       {"DATA", "GPlm", 0, "", -1},
-      {"BOOK", "MOBI", 0, "", -1},
+      {"BOOK", "MOBI", Book, ".txt", -2},
+      {"BOOK", "mobi", 0, "", -1},
   };
   TempDir dir;
   for (const Case& c : cases) {

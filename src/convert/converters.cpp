@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "convert/books/book_converters.hpp"
 #include "convert/conversion.hpp"
 #include "convert/pictures/pictures.hpp"
 #include "database/result.hpp"
@@ -39,6 +40,8 @@ int ConvertByKind(Conversion* conversion) {
       return ConvertImageViewer(conversion);
     case Application:
       return ConvertApplicationEntry(conversion);
+    case Book:
+      return ConvertBook(conversion);
     default:
       // A database that matched no kind is read as a document.
       return ConvertDocumentText(conversion);
@@ -53,6 +56,9 @@ void PlanByKind(Conversion* conversion, ArchiveState* state) {
       return PlanPhoto(conversion, state);
     case Application:
       return PlanApplication(conversion, state);
+    case Book:
+      PlanBook(conversion, state);
+      return;
     default:
       return;
   }

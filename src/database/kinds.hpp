@@ -24,6 +24,7 @@ enum DatabaseKind : std::int32_t {
   // Every resource database, whatever its codes: an application, its icons
   // and its bitmaps.
   Application = 12,
+  Book = 13,
 };
 
 struct KindRow {
@@ -49,6 +50,7 @@ inline constexpr KindRow KindTable[] = {
     {LaterCalendar, "DATA", "PDat", ".ics"},
     {LaterTasks, "DATA", "PTod", ".ics"},
     {ImageViewer, "vIMG", "View", ".png"},
+    {Book, "BOOK", "MOBI", ".txt"},
 };
 
 // The row every resource database takes: its resources are no records, so

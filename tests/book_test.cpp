@@ -1,0 +1,287 @@
+// Mobipocket books: built ones in every coding, with trailing entries,
+// pictures and damage, and a real Huffman-coded book against its source.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <sstream>
+
+#include "convert/books/html_writer.hpp"
+#include "convert/books/trailing_entries.hpp"
+#include "convert/charset.hpp"
+#include "convert/converters.hpp"
+#include "database/archive_state.hpp"
+#include "database/result.hpp"
+#include "support/book_builder.hpp"
+
+namespace ormidal::testing {
+namespace {
+
+const std::string kUtf8Bom = "\xEF\xBB\xBF";
+const Bytes kJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3, 4, 5};
+const Bytes kPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 9, 9};
+
+struct Entry {
+  int result = -1;
+  std::string bytes;
+};
+
+struct OpenedBook {
+  TempDir dir;
+  std::unique_ptr<ArchiveState> state = std::make_unique<ArchiveState>();
+  std::string path;
+
+  explicit OpenedBook(const std::string& file) : path(file) {
+    EXPECT_EQ(OpenDatabase(path.c_str(), state.get()), kResultOk);
+    PlanConvertedEntries(state.get());
+  }
+  Entry Convert(std::uint32_t index) {
+    Entry entry;
+    platform::File source = platform::OpenForReading(path.c_str());
+    platform::File destination;
+    std::string out = dir.File("out");
+    platform::CreateForWriting(out.c_str(), false, &destination);
+    entry.result = ConvertEntry(*state, index, source, destination);
+    platform::Close(&source);
+    platform::Close(&destination);
+    Bytes bytes = ReadFileBytes(out);
+    entry.bytes.assign(bytes.begin(), bytes.end());
+    return entry;
+  }
+};
+
+std::string WriteBook(const TempDir& dir, const BookSpec& spec) {
+  return BuildBook(spec).WriteTo(dir.File("book.mobi"));
+}
+
+// The text after the metadata and the empty line that ends it.
+std::string BodyOf(const std::string& text) {
+  std::size_t cut = text.find("\r\n\r\n");
+  return cut == std::string::npos ? std::string() : text.substr(cut + 4);
+}
+
+struct TextCase {
+  const char* name;
+  BookSpec spec;
+  int result;
+  std::string body;
+};
+
+BookSpec Spec(BookCoding coding, std::vector<std::string> records,
+              std::vector<std::string> overlaps = {}, std::uint32_t encoding = 65001) {
+  BookSpec spec;
+  spec.coding = coding;
+  spec.records = std::move(records);
+  spec.overlaps = std::move(overlaps);
+  spec.encoding = encoding;
+  return spec;
+}
+
+TEST(BookText, EveryCodingGivesTheText) {
+  BookSpec selfReferring = Spec(BookCoding::kHuffman, {"<p>ok</p><p>then the end"});
+  selfReferring.selfReferringPhrase = true;
+  BookSpec noEntries = Spec(BookCoding::kLz77, {"<p>plain</p>"});
+  noEntries.indexEntry = false;
+  const TextCase cases[] = {
+      {"lz77, a character split over two records, its overlap bytes dropped",
+       Spec(BookCoding::kLz77, {"<p>Za\xC5", "\xBC\xC3\xB3\xC5\x82w</p>"}, {"\xBC", ""}), kResultOk,
+       "Za\xC5\xBC\xC3\xB3\xC5\x82w\r\n"},
+      {"uncompressed Windows-1252, references decoded",
+       Spec(BookCoding::kNone, {"<p>caf\xE9 &amp; cr&egrave;me&#33; &#x263A;</p>"}, {}, 1252),
+       kResultOk, "caf\xC3\xA9 & cr\xC3\xA8me! \xE2\x98\xBA\r\n"},
+      {"huffman with a nested phrase",
+       Spec(BookCoding::kHuffman, {"<h1>the title</h1><p>over the hill<br/>and the dale</p>"}),
+       kResultOk, "the title\r\n\r\nover the hill\r\nand the dale\r\n"},
+      {"lines, paragraphs, page breaks and white space",
+       Spec(BookCoding::kLz77, {"<html><head><title>x</title></head><body><p>a   b\n c</p>"
+                                "<mbp:pagebreak/><ul><li>one</li><li>two</li></ul>"
+                                "<table><tr><td>1</td><td>2</td></tr></table><!-- <p>no</p> -->"}),
+       kResultOk, "a b c\r\n\r\none\r\ntwo\r\n\r\n1 2\r\n"},
+      {"no trailing entries at all", noEntries, kResultOk, "plain\r\n"},
+      {"a phrase that refers to itself keeps what came before", selfReferring, kResultBadData,
+       "ok\r\n\r\nthen A\r\n"},
+  };
+  for (const TextCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir dir;
+    OpenedBook book(WriteBook(dir, test.spec));
+    Entry text = book.Convert(0);
+    EXPECT_EQ(text.result, test.result);
+    ASSERT_EQ(text.bytes.rfind(kUtf8Bom, 0), 0u);
+    EXPECT_EQ(BodyOf(text.bytes), test.body);
+  }
+}
+
+TEST(BookText, DamagedRecordsKeepWhatDecoded) {
+  struct Damage {
+    const char* name;
+    std::size_t record;
+    Bytes bytes;
+  };
+  const Damage cases[] = {
+      // The index entry's size (0xFF: 127) reaches past the record's start.
+      {"trailing entry past its record", 1, {'x', 0x00, 0xFF}},
+      {"lz77 distance before the record", 1, {'x', 0x80, 0x50, 0x00, 0x81}},
+  };
+  for (const Damage& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir dir;
+    BookSpec spec = Spec(BookCoding::kLz77, {"<p>kept</p>", "<p>lost</p>"}, {"", ""});
+    spec.rawRecords.resize(test.record);
+    spec.rawRecords.push_back(test.bytes);
+    OpenedBook book(WriteBook(dir, spec));
+    Entry text = book.Convert(0);
+    EXPECT_EQ(text.result, kResultBadData);
+    EXPECT_EQ(BodyOf(text.bytes).substr(0, 6), "kept\r\n");
+  }
+}
+
+TEST(BookText, TrailingEntrySizes) {
+  struct Case {
+    Bytes record;
+    std::uint16_t flags;
+    bool ok;
+    std::size_t text;
+  };
+  const Case cases[] = {
+      {{'a', 'b', 0x00, 0x82, 0x80, 0x83}, 3, true, 2},         // overlap count 0, entry of 3
+      {{'a', 0x97, 0xA5, 0x02, 0x84, 0, 0, 0x84}, 3, true, 1},  // two overlap bytes
+      {{'a', 0x88}, 2, false, 0},                               // an entry longer than the record
+      {{'a', 0x81}, 2, true, 1},
+      {{'a', 'b', 'c', 0x01, 0x02}, 2, false, 0},  // size never marked
+      {{0x03}, 1, false, 0},                       // overlap count past the start
+      {{'a', 'b'}, 0, true, 2},
+  };
+  for (const Case& test : cases) {
+    std::size_t text = 99;
+    EXPECT_EQ(TextSizeOfRecord(test.record.data(), test.record.size(), test.flags, &text), test.ok);
+    if (test.ok) {
+      EXPECT_EQ(text, test.text);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+std::string Filepos(std::size_t target) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%010zu", target);
+  return digits;
+}
+
+TEST(BookEntries, PicturesAreListedAndLinksWork) {
+  // Picture 2 is no picture; the numbering still counts it.
+  const std::string head = "<html><body><p><a filepos=";
+  const std::string rest = ">jump</a></p><img recindex=\"00003\" hirecindex=\"00001\">";
+  const std::string target = "<p>target</p>";
+  std::string markup = head + "0000000000" + rest + target;
+  markup.replace(head.size(), 10, Filepos(head.size() + 10 + rest.size()));
+  BookSpec spec = Spec(BookCoding::kLz77, {markup.substr(0, 40), markup.substr(40)}, {"", ""});
+  spec.pictures = {kJpeg, ToBytes("FLIS0000"), kPng};
+  spec.metadata = {{100, "Ann & Bo"}, {100, "Cy"}, {503, "The <Title>"}};
+  TempDir dir;
+  OpenedBook book(WriteBook(dir, spec));
+  const ArchiveState& state = *book.state;
+  ASSERT_EQ(state.convertedCount, 4u);
+  EXPECT_STREQ(state.convertedEntries[1].extension, ".html");
+  struct Picture {
+    std::uint16_t number;
+    const char* extension;
+    const Bytes& bytes;
+  };
+  const Picture pictures[] = {{1, ".jpg", kJpeg}, {3, ".png", kPng}};
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    const ConvertedEntry& entry = state.convertedEntries[2 + i];
+    EXPECT_EQ(entry.naming, ConvertedNaming::kNumbered);
+    EXPECT_EQ(entry.number, pictures[i].number);
+    EXPECT_STREQ(entry.extension, pictures[i].extension);
+    Entry picture = book.Convert(2 + i);
+    EXPECT_EQ(picture.result, kResultOk);
+    EXPECT_EQ(picture.bytes, std::string(pictures[i].bytes.begin(), pictures[i].bytes.end()));
+  }
+  Entry text = book.Convert(0);
+  const std::string start =
+      kUtf8Bom + "Title: The <Title>\r\nAuthor: Ann & Bo\r\nAuthor: Cy\r\n\r\njump\r\n";
+  EXPECT_EQ(text.bytes.substr(0, start.size()), start);
+  Entry html = book.Convert(1);
+  EXPECT_EQ(html.result, kResultOk);
+  std::string anchor = "filepos" + std::to_string(head.size() + 10 + rest.size());
+  const std::string wanted[] = {
+      "<meta charset=\"utf-8\">",
+      "<title>The &lt;Title&gt;</title>",
+      "<meta name=\"author\" content=\"Ann &amp; Bo\">",
+      "<a href=\"#" + anchor + "\">jump</a>",
+      "<img src=\"Images/00003.png\">",
+      "<a id=\"" + anchor + "\"></a><p>target</p>",
+  };
+  for (const std::string& piece : wanted)
+    EXPECT_NE(html.bytes.find(piece), std::string::npos) << piece;
+}
+
+TEST(BookEntries, EncryptedTextIsRefusedPicturesAreNot) {
+  BookSpec spec = Spec(BookCoding::kLz77, {"<p>secret</p>"});
+  spec.encryption = 2;
+  spec.pictures = {kPng};
+  TempDir dir;
+  OpenedBook book(WriteBook(dir, spec));
+  ASSERT_EQ(book.state->convertedCount, 3u);
+  for (std::uint32_t entry : {0u, 1u}) {
+    Entry refused = book.Convert(entry);
+    EXPECT_EQ(refused.result, kResultNotSupported);
+    EXPECT_TRUE(refused.bytes.empty());
+  }
+  EXPECT_EQ(book.Convert(2).bytes, std::string(kPng.begin(), kPng.end()));
+}
+
+// A real Huffman-coded book, against the source it was made from: the same
+// words, once the source's markup is gone.
+TEST(BookEntries, RealHuffmanBookGivesItsSource) {
+  const std::string folder = ORMIDAL_BOOK_SAMPLES;
+  Bytes source = ReadFileBytes(folder + "/main.htm");
+  std::string utf8;
+  for (unsigned char byte : source) {
+    char bytes[4];
+    utf8.append(bytes, EncodeUtf8(CodePointOfWindows1252(byte), bytes));
+  }
+  utf8 = std::regex_replace(utf8, std::regex("</?(b|a|i|tei-ms:orth)\\b[^>]*>"), "");
+  utf8 = std::regex_replace(utf8, std::regex("<[^>]*>|&nbsp;"), " ");
+  OpenedBook book(folder + "/hufftest.mobi");
+  Entry text = book.Convert(0);
+  EXPECT_EQ(text.result, kResultOk);
+  EXPECT_EQ(text.bytes.find("Title: Space Encyclopedia (HUFF/CDIC test)\r\nAuthor: Mobipocket\r\n"),
+            kUtf8Bom.size());
+  std::istringstream wanted(utf8);
+  std::istringstream got(BodyOf(text.bytes));
+  std::vector<std::string> wantedWords, gotWords;
+  for (std::string word; wanted >> word;) wantedWords.push_back(word);
+  for (std::string word; got >> word;) gotWords.push_back(word);
+  EXPECT_EQ(gotWords, wantedWords);
+  EXPECT_GT(gotWords.size(), 100u);
+}
+
+}  // namespace
+}  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+// More distinct link targets than the table holds: the table stays full
+// and sorted, repeats cost nothing, and the first targets keep their place.
+TEST(BookEntries, LinkTargetsStayBounded) {
+  auto targets = std::make_unique<LinkTargets>();
+  std::string markup;
+  for (std::size_t i = 0; i < LinkTargets::kCapacity + 100; ++i)
+    markup += "<a filepos=" + std::to_string(i % 2 ? i : 10000000 - i) + ">";
+  markup += "<a FILEPOS=\"7\">";
+  targets->Feed(reinterpret_cast<const unsigned char*>(markup.data()), markup.size());
+  targets->Finish();
+  ASSERT_EQ(targets->Count(), LinkTargets::kCapacity);
+  for (std::size_t i = 1; i < targets->Count(); ++i) ASSERT_LT(targets->At(i - 1), targets->At(i));
+}
+
+}  // namespace
+}  // namespace ormidal::testing

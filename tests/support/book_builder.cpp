@@ -1,0 +1,153 @@
+#include "support/book_builder.hpp"
+
+#include "support/lz77_encoder.hpp"
+
+namespace ormidal::testing {
+namespace {
+
+void Put16(Bytes* bytes, std::size_t at, std::uint32_t value) {
+  (*bytes)[at] = static_cast<unsigned char>(value >> 8);
+  (*bytes)[at + 1] = static_cast<unsigned char>(value);
+}
+
+void Put32(Bytes* bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<unsigned char>(value >> (24 - 8 * i));
+}
+
+void Append32(Bytes* bytes, std::uint32_t value) {
+  bytes->resize(bytes->size() + 4);
+  Put32(bytes, bytes->size() - 4, value);
+}
+
+Bytes Exth(const BookSpec& spec) {
+  Bytes exth = ToBytes("EXTH");
+  Append32(&exth, 0);
+  Append32(&exth, static_cast<std::uint32_t>(spec.metadata.size()));
+  for (const auto& [type, value] : spec.metadata) {
+    Append32(&exth, type);
+    Append32(&exth, static_cast<std::uint32_t>(value.size() + 8));
+    exth.insert(exth.end(), value.begin(), value.end());
+  }
+  Put32(&exth, 4, static_cast<std::uint32_t>(exth.size()));
+  while (exth.size() % 4 != 0) exth.push_back(0);
+  return exth;
+}
+
+Bytes RecordZero(const BookSpec& spec, std::uint32_t huffRecord, std::uint32_t firstPicture) {
+  constexpr std::uint32_t kHeaderLength = 232;
+  Bytes record(16 + kHeaderLength, 0);
+  std::uint32_t compression = spec.coding == BookCoding::kNone   ? 1
+                              : spec.coding == BookCoding::kLz77 ? 2
+                                                                 : 17480;
+  std::uint32_t length = 0;
+  for (const std::string& text : spec.records) length += static_cast<std::uint32_t>(text.size());
+  Put16(&record, 0, compression);
+  Put32(&record, 4, length);
+  Put16(&record, 8, static_cast<std::uint32_t>(spec.records.size()));
+  Put16(&record, 10, 4096);
+  Put16(&record, 12, spec.encryption);
+  record[16] = 'M', record[17] = 'O', record[18] = 'B', record[19] = 'I';
+  Put32(&record, 20, kHeaderLength);
+  Put32(&record, 24, 2);
+  Put32(&record, 28, spec.encoding);
+  Put32(&record, 36, 6);
+  for (std::size_t at = 40; at < 80; at += 4) Put32(&record, at, 0xFFFFFFFFu);
+  Put32(&record, 108, firstPicture);
+  Put32(&record, 112, huffRecord);
+  Put32(&record, 116, huffRecord == 0xFFFFFFFFu ? 0 : 2);
+  Put32(&record, 128, 0x50);
+  Put32(&record, 168, 0xFFFFFFFFu);
+  std::uint16_t flags = (spec.overlaps.empty() ? 0 : 1) | (spec.indexEntry ? 2 : 0);
+  Put16(&record, 242, flags);
+  Bytes exth = Exth(spec);
+  record.insert(record.end(), exth.begin(), exth.end());
+  const std::string name = "Built Book";
+  Put32(&record, 84, static_cast<std::uint32_t>(record.size()));
+  Put32(&record, 88, static_cast<std::uint32_t>(name.size()));
+  record.insert(record.end(), name.begin(), name.end());
+  record.insert(record.end(), {0, 0, 0, 0});
+  return record;
+}
+
+Bytes TextRecord(const BookSpec& spec, std::size_t index) {
+  if (index < spec.rawRecords.size() && !spec.rawRecords[index].empty())
+    return spec.rawRecords[index];
+  const std::string& text = spec.records[index];
+  Bytes record = spec.coding == BookCoding::kNone   ? ToBytes(text)
+                 : spec.coding == BookCoding::kLz77 ? EncodeLz77(ToBytes(text))
+                                                    : EncodeHuffman(text);
+  if (!spec.overlaps.empty()) {
+    const std::string& overlap = index < spec.overlaps.size() ? spec.overlaps[index] : "";
+    record.insert(record.end(), overlap.begin(), overlap.end());
+    record.push_back(static_cast<unsigned char>(overlap.size()));
+  }
+  // An index entry: two bytes of data and its size, marked as the first
+  // byte of the backward number.
+  if (spec.indexEntry) record.insert(record.end(), {0x01, 0x02, 0x83});
+  return record;
+}
+
+}  // namespace
+
+Bytes EncodeHuffman(const std::string& text) {
+  Bytes coded;
+  for (std::size_t at = 0; at < text.size();) {
+    if (text.compare(at, 4, "the ") == 0) {
+      coded.push_back(0xFF);
+      at += 4;
+    } else {
+      coded.push_back(static_cast<unsigned char>(text[at++]));
+    }
+  }
+  return coded;
+}
+
+std::vector<Bytes> HuffmanRecords(bool selfReferring) {
+  Bytes huff(2584, 0);
+  huff[0] = 'H', huff[1] = 'U', huff[2] = 'F', huff[3] = 'F';
+  Put32(&huff, 4, 24);
+  Put32(&huff, 8, 24);
+  Put32(&huff, 12, 1048);
+  // Every code 8 bits long and complete in its first byte; byte c stands
+  // for phrase 255 - c.
+  for (int c = 0; c < 256; ++c) Put32(&huff, 24 + 4 * c, (255u << 8) | 0x80 | 8);
+  Bytes cdic = ToBytes("CDIC");
+  Append32(&cdic, 16);
+  Append32(&cdic, 256);
+  Append32(&cdic, 8);
+  Bytes phrases;
+  std::vector<std::uint32_t> offsets;
+  for (int phrase = 0; phrase < 256; ++phrase) {
+    offsets.push_back(static_cast<std::uint32_t>(512 + phrases.size()));
+    Bytes body = phrase == 0 ? (selfReferring ? Bytes{0x41, 0xFF} : ToBytes("the "))
+                             : Bytes{static_cast<unsigned char>(255 - phrase)};
+    std::uint32_t head = static_cast<std::uint32_t>(body.size()) | (phrase == 0 ? 0 : 0x8000);
+    phrases.push_back(static_cast<unsigned char>(head >> 8));
+    phrases.push_back(static_cast<unsigned char>(head));
+    phrases.insert(phrases.end(), body.begin(), body.end());
+  }
+  for (std::uint32_t offset : offsets) {
+    cdic.push_back(static_cast<unsigned char>(offset >> 8));
+    cdic.push_back(static_cast<unsigned char>(offset));
+  }
+  cdic.insert(cdic.end(), phrases.begin(), phrases.end());
+  return {huff, cdic};
+}
+
+DatabaseBuilder BuildBook(const BookSpec& spec) {
+  std::uint32_t next = 1 + static_cast<std::uint32_t>(spec.records.size());
+  std::uint32_t huffRecord = spec.coding == BookCoding::kHuffman ? next : 0xFFFFFFFFu;
+  if (spec.coding == BookCoding::kHuffman) next += 2;
+  std::uint32_t firstPicture = spec.pictures.empty() ? 0xFFFFFFFFu : next;
+  DatabaseBuilder builder;
+  builder.Name("Built_Book").Kind("BOOK", "MOBI");
+  builder.AddRecord(RecordZero(spec, huffRecord, firstPicture));
+  for (std::size_t i = 0; i < spec.records.size(); ++i) builder.AddRecord(TextRecord(spec, i));
+  if (spec.coding == BookCoding::kHuffman)
+    for (const Bytes& record : HuffmanRecords(spec.selfReferringPhrase)) builder.AddRecord(record);
+  for (const Bytes& picture : spec.pictures) builder.AddRecord(picture);
+  builder.AddRecord(Bytes{0xE9, 0x8E, 0x0D, 0x0A});
+  return builder;
+}
+
+}  // namespace ormidal::testing

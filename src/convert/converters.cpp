@@ -33,12 +33,14 @@ int ConvertByKind(Conversion* conversion) {
 
 }  // namespace
 
-int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination) {
+int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination,
+                    WriteProgress* progress) {
   std::unique_ptr<Conversion> conversion(new (std::nothrow) Conversion());
   if (!conversion) return kResultNoMemory;
   conversion->state = &state;
   conversion->source = source;
   conversion->destination = destination;
+  conversion->progress = progress;
   int result = ConvertByKind(conversion.get());
   int flushed = Flush(conversion.get());
   if (result != kResultOk) return result;

@@ -1,5 +1,5 @@
-// The four subcommands. Each talks to the plug-in only through its exports,
-// in the order a file-manager host calls them, and returns the exit code.
+// The four subcommands, each in a file of its own. Each talks to the plug-in only through its
+// exports, in the order a file-manager host calls them, and returns the exit code.
 #pragma once
 
 #include <string>

@@ -90,6 +90,16 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(NativePath(path), error);
 }
 
+// The names the plug-in goes by beside the command: as built, and as a
+// host installs it, one name for each bit width.
+#if defined(_WIN32) && defined(_WIN64)
+const char* const kBesideNames[] = {ORMIDAL_PLUGIN_FILE, "ormidal.wcx64"};
+#elif defined(_WIN32)
+const char* const kBesideNames[] = {ORMIDAL_PLUGIN_FILE, "ormidal.wcx"};
+#else
+const char* const kBesideNames[] = {ORMIDAL_PLUGIN_FILE};
+#endif
+
 }  // namespace
 
 PluginLoader::~PluginLoader() {
@@ -130,7 +140,10 @@ bool PluginLoader::BindAll(std::string* error) {
 std::string DefaultPluginPath() {
   std::string folder = ExecutableFolder();
   std::string beside = folder + kSeparator + ORMIDAL_PLUGIN_FILE;
-  if (FileExists(beside)) return beside;
+  for (const char* name : kBesideNames) {
+    std::string path = folder + kSeparator + name;
+    if (FileExists(path)) return path;
+  }
   std::string installed =
       folder + kSeparator + ORMIDAL_LIBDIR_FROM_BINDIR + kSeparator + ORMIDAL_PLUGIN_FILE;
   if (FileExists(installed)) return installed;

@@ -62,8 +62,9 @@ class PluginLoader {
 };
 
 // Where the library is looked for when no path is given: beside this
-// program, then in the plug-in folder of an installed layout
-// (lib/ormidal/ from bin/), then in ../lib/.
+// program, under its built name or on Windows under the name a host
+// installs it by (ormidal.wcx for 32 bits, ormidal.wcx64 for 64), then in the plug-in folder of an
+// installed layout (lib/ormidal/ from bin/), then in ../lib/.
 std::string DefaultPluginPath();
 
 }  // namespace ormidal::host

@@ -1,9 +1,11 @@
-# Checks that the built library exports exactly the thirteen host functions
-# (the eight of the interface, their four Unicode variants and the
-# background declaration), under their plain names.
-set(expected CloseArchive GetBackgroundFlags GetPackerCaps OpenArchive OpenArchiveW PackFiles
-             PackFilesW ProcessFile ProcessFileW ReadHeader ReadHeaderExW SetChangeVolProc
-             SetProcessDataProc)
+# Checks that the built library exports exactly the eighteen host functions
+# (the eight of the interface, their Unicode variants, the background
+# declaration, recognition by content and the host's parameters), under
+# their plain names.
+set(expected CanYouHandleThisFile CanYouHandleThisFileW CloseArchive GetBackgroundFlags
+             GetPackerCaps OpenArchive OpenArchiveW PackFiles PackFilesW PackSetDefaultParams
+             ProcessFile ProcessFileW ReadHeader ReadHeaderExW SetChangeVolProc SetChangeVolProcW
+             SetProcessDataProc SetProcessDataProcW)
 if(FORMAT STREQUAL "pe")
   execute_process(COMMAND ${LISTER} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
   if(failed)

@@ -9,10 +9,11 @@ namespace ormidal {
 
 int Flush(Conversion* conversion) {
   if (conversion->written == 0) return kResultOk;
-  bool ok =
-      platform::WriteAll(conversion->destination, conversion->writeBuffer, conversion->written);
+  std::size_t size = conversion->written;
+  bool ok = platform::WriteAll(conversion->destination, conversion->writeBuffer, size);
   conversion->written = 0;
-  return ok ? kResultOk : kResultWriteError;
+  if (!ok) return kResultWriteError;
+  return ReportWritten(conversion->progress, size) ? kResultOk : kResultAborted;
 }
 
 namespace {

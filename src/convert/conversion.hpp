@@ -8,6 +8,7 @@
 
 #include "database/archive_state.hpp"
 #include "database/extent.hpp"
+#include "database/progress.hpp"
 #include "platform/platform.hpp"
 
 namespace ormidal {
@@ -27,7 +28,8 @@ struct Conversion {
   const ConvertedEntry* entry;  // which of the database's converted entries is written
   platform::File source;
   platform::File destination;
-  bool damaged;  // some input was damaged or cut short: the result is bad data
+  WriteProgress* progress;  // null when nobody listens
+  bool damaged;             // some input was damaged or cut short: the result is bad data
   std::size_t written;
   // The source is read in large chunks whatever the records' sizes: most
   // records follow one another, so one read serves many of them.
@@ -46,7 +48,7 @@ struct Conversion {
 int WriteRaw(Conversion* conversion, const unsigned char* bytes, std::size_t size);
 // Appends bytes to the destination through the desktop text filter.
 int WriteFiltered(Conversion* conversion, const unsigned char* bytes, std::size_t size);
-// Writes out whatever is buffered.
+// Writes out whatever is buffered; kResultAborted when the listener stops it.
 int Flush(Conversion* conversion);
 
 // Points *data at up to `want` bytes of the source from `offset` (at least

@@ -65,19 +65,22 @@ void PlanByKind(Conversion* conversion, ArchiveState* state) {
 }
 
 std::unique_ptr<Conversion> NewConversion(const ArchiveState& state, platform::File source,
-                                          platform::File destination, const ConvertedEntry& entry) {
+                                          platform::File destination, const ConvertedEntry& entry,
+                                          WriteProgress* progress) {
   std::unique_ptr<Conversion> conversion(new (std::nothrow) Conversion());
   if (!conversion) return conversion;
   conversion->state = &state;
   conversion->entry = &entry;
   conversion->source = source;
   conversion->destination = destination;
+  conversion->progress = progress;
   return conversion;
 }
 
 int Convert(const ArchiveState& state, const ConvertedEntry& entry, platform::File source,
-            platform::File destination) {
-  std::unique_ptr<Conversion> conversion = NewConversion(state, source, destination, entry);
+            platform::File destination, WriteProgress* progress) {
+  std::unique_ptr<Conversion> conversion =
+      NewConversion(state, source, destination, entry, progress);
   if (!conversion) return kResultNoMemory;
   int result = ConvertByKind(conversion.get());
   int flushed = Flush(conversion.get());
@@ -96,7 +99,7 @@ void PlanConvertedEntries(ArchiveState* state) {
   platform::File source = platform::OpenForReading(state->archivePath);
   if (!source.IsOpen()) return;
   std::unique_ptr<Conversion> conversion =
-      NewConversion(*state, source, platform::File(), state->convertedEntries[0]);
+      NewConversion(*state, source, platform::File(), state->convertedEntries[0], nullptr);
   if (conversion) PlanByKind(conversion.get(), state);
   platform::Close(&source);
   if (!state->entryListed && state->listPosition == firstPosition) {
@@ -105,14 +108,17 @@ void PlanConvertedEntries(ArchiveState* state) {
 }
 
 int ConvertEntry(const ArchiveState& state, std::uint32_t index, platform::File source,
-                 platform::File destination) {
+                 platform::File destination, WriteProgress* progress) {
   if (index >= state.convertedCount) return kResultBadData;
-  return Convert(state, state.convertedEntries[index], source, destination);
+  return Convert(state, state.convertedEntries[index], source, destination, progress);
 }
 
-int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination) {
-  if (state.convertedCount == 0) return Convert(state, kWholeDatabase, source, destination);
-  return ConvertEntry(state, 0, source, destination);
+int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination,
+                    WriteProgress* progress) {
+  if (state.convertedCount == 0) {
+    return Convert(state, kWholeDatabase, source, destination, progress);
+  }
+  return ConvertEntry(state, 0, source, destination, progress);
 }
 
 }  // namespace ormidal

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "database/archive_state.hpp"
+#include "database/progress.hpp"
 #include "platform/platform.hpp"
 
 namespace ormidal {
@@ -20,12 +21,14 @@ void PlanConvertedEntries(ArchiveState* state);
 // Writes converted entry `index` (below state.convertedCount) of the
 // database open as `source` to `destination`. Returns kResultOk,
 // kResultBadData (damaged input: what could be decoded was written),
-// kResultReadError, kResultWriteError, kResultNoMemory or kResultNotSupported.
+// kResultReadError, kResultWriteError, kResultNoMemory, kResultNotSupported,
+// or kResultAborted when `progress` stopped it.
 int ConvertEntry(const ArchiveState& state, std::uint32_t index, platform::File source,
-                 platform::File destination);
+                 platform::File destination, WriteProgress* progress = nullptr);
 
 // The rendering of the database as a whole: its first converted entry, or,
 // for a database of no known kind, its text as a document's.
-int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination);
+int ConvertDatabase(const ArchiveState& state, platform::File source, platform::File destination,
+                    WriteProgress* progress = nullptr);
 
 }  // namespace ormidal

@@ -14,6 +14,8 @@ enum Result : int {
   kResultCannotCreate = 16,
   kResultReadError = 18,
   kResultWriteError = 19,
+  // The host's callback asked to stop; what was written is gone.
+  kResultAborted = 21,
   // The host's "too many files": more records than a database can hold, or
   // more sources than one document can take.
   kResultTooManyFiles = 23,

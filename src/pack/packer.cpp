@@ -65,11 +65,15 @@ struct TargetWriter {
   unsigned char* buffer;
   std::size_t used;
   bool failed;
+  WriteProgress* progress;
+  bool aborted;
 };
 
 void Flush(TargetWriter* writer) {
   if (!writer->failed && writer->used > 0) {
     writer->failed = !platform::WriteAll(writer->file, writer->buffer, writer->used);
+    writer->aborted = !writer->failed && !ReportWritten(writer->progress, writer->used);
+    writer->failed = writer->failed || writer->aborted;
   }
   writer->used = 0;
 }
@@ -128,7 +132,7 @@ void AppendDocumentHeader(TargetWriter* writer, const Layout& layout) {
 // Filters the source into the target block by block. The text records are
 // contiguous, so the kept bytes are written exactly as they come.
 int CopyFilteredText(platform::File source, platform::File target, unsigned char* buffer,
-                     std::uint32_t textLength) {
+                     std::uint32_t textLength, WriteProgress* progress) {
   if (!platform::SeekTo(source, 0)) return kResultReadError;
   std::uint64_t written = 0;
   for (;;) {
@@ -140,20 +144,21 @@ int CopyFilteredText(platform::File source, platform::File target, unsigned char
     // A source that grew since it was counted would overrun the stated length.
     if (written > textLength) return kResultReadError;
     if (!platform::WriteAll(target, buffer, kept)) return kResultWriteError;
+    if (!ReportWritten(progress, kept)) return kResultAborted;
   }
   return written == textLength ? kResultOk : kResultReadError;
 }
 
 int WriteDatabase(platform::File source, platform::File target, const char* name,
-                  std::uint32_t textLength, unsigned char* buffer) {
+                  std::uint32_t textLength, unsigned char* buffer, WriteProgress* progress) {
   Layout layout = LayoutFor(textLength);
-  TargetWriter writer{target, buffer, 0, false};
+  TargetWriter writer{target, buffer, 0, false, progress, false};
   AppendHeader(&writer, name, layout);
   AppendRecordList(&writer, layout);
   AppendDocumentHeader(&writer, layout);
   Flush(&writer);
-  if (writer.failed) return kResultWriteError;
-  return CopyFilteredText(source, target, buffer, textLength);
+  if (writer.failed) return writer.aborted ? kResultAborted : kResultWriteError;
+  return CopyFilteredText(source, target, buffer, textLength, progress);
 }
 
 bool CountKept(platform::File source, unsigned char* buffer, std::uint64_t* kept) {
@@ -169,7 +174,8 @@ bool CountKept(platform::File source, unsigned char* buffer, std::uint64_t* kept
 }
 
 int WritePacked(const char* packedFile, const char* name, platform::File source,
-                std::uint32_t textLength, unsigned char* buffer) {
+                std::uint32_t textLength, unsigned char* buffer,
+                WriteProgress* progress = nullptr) {
   if (textLength >= kPackedTextLimit) return kResultTooManyFiles;
   platform::File target;
   switch (platform::CreateForWriting(packedFile, /*exclusive=*/true, &target)) {
@@ -180,7 +186,7 @@ int WritePacked(const char* packedFile, const char* name, platform::File source,
     case platform::CreateResult::kFailed:
       return kResultCannotCreate;
   }
-  int result = WriteDatabase(source, target, name, textLength, buffer);
+  int result = WriteDatabase(source, target, name, textLength, buffer, progress);
   platform::Close(&target);
   if (result != kResultOk) platform::RemoveRegularFile(packedFile);
   return result;
@@ -207,7 +213,7 @@ int WritePackedDatabase(const char* packedFile, const char* name, platform::File
 }
 
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList,
-                 const char* storedName) {
+                 const char* storedName, WriteProgress* progress) {
   if (packedFile == nullptr) return kResultCannotCreate;
   if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
   if (platform::PathExists(packedFile)) return kResultTargetExists;
@@ -225,7 +231,7 @@ int PackTextFile(const char* packedFile, const char* sourcePath, const char* add
     result = kept >= kPackedTextLimit
                  ? kResultTooManyFiles
                  : WritePacked(packedFile, storedName != nullptr ? storedName : name, source,
-                               static_cast<std::uint32_t>(kept), block->bytes);
+                               static_cast<std::uint32_t>(kept), block->bytes, progress);
   }
   platform::Close(&source);
   return result;

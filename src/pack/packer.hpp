@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "database/progress.hpp"
 #include "platform/platform.hpp"
 
 namespace ormidal {
@@ -21,9 +22,11 @@ inline constexpr std::uint64_t kPackedTextLimit = 65534ull * 4096;
 // The database is named `storedName`, in the handheld's character set, or
 // the name as given when that is null. A null `sourcePath` stands for a
 // source that cannot be named: after the checks of the list and the target,
-// the result is kResultCannotOpen.
+// the result is kResultCannotOpen. `progress` hears of every block written
+// to the target; when it stops the work, the target is removed and the
+// result is kResultAborted.
 int PackTextFile(const char* packedFile, const char* sourcePath, const char* addList,
-                 const char* storedName = nullptr);
+                 const char* storedName = nullptr, WriteProgress* progress = nullptr);
 
 // True when the host's list of names (each zero-terminated, then an empty
 // one) holds more than one name.

@@ -113,6 +113,15 @@ bool IsRegularFile(const char* path) {
 
 bool RemoveRegularFile(const char* path) { return IsRegularFile(path) && ::unlink(path) == 0; }
 
+bool SetModificationTime(const char* path, std::uint32_t entryTime) {
+  if (!IsRegularFile(path)) return false;
+  struct timespec times[2] = {};
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(static_cast<std::int32_t>(entryTime));
+  // A link put in the file's place since it was written is not followed.
+  return ::utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 bool OwnLibraryPath(void*, char* buffer, std::size_t size) {
   Dl_info info;
   static const int anchor = 0;

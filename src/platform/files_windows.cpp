@@ -170,6 +170,24 @@ bool RemoveRegularFile(const char* path) {
   return IsRegularFile(path) && DeleteFileW(wide.Text());
 }
 
+bool SetModificationTime(const char* path, std::uint32_t entryTime) {
+  FILETIME local, universal;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(entryTime >> 16), static_cast<WORD>(entryTime),
+                             &local) ||
+      !LocalFileTimeToFileTime(&local, &universal)) {
+    return false;
+  }
+  WidePath wide(path);
+  if (!wide.Valid() || !IsRegularFile(path)) return false;
+  HANDLE handle = CreateFileW(wide.Text(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool set = SetFileTime(handle, nullptr, nullptr, &universal) != 0;
+  CloseHandle(handle);
+  return set;
+}
+
 bool OwnLibraryPath(void* module, char* buffer, std::size_t size) {
   if (size == 0) return false;
   wchar_t wide[kUnicodePathUnits + 1];

@@ -60,6 +60,12 @@ bool IsRegularFile(const char* path);
 // Removes a regular file; anything else is left alone.
 bool RemoveRegularFile(const char* path);
 
+// Gives the regular file at `path` the modification time `entryTime`, an
+// entry's time as the listing hands it to hosts: on Windows a packed DOS
+// date-time on the local clock, read as hosts read it; elsewhere a Unix time
+// (signed 32-bit). The access time is left alone.
+bool SetModificationTime(const char* path, std::uint32_t entryTime);
+
 // The full path of the loaded library that contains this code. `module` is
 // the handle the loader gave the library (ignored where unused).
 bool OwnLibraryPath(void* module, char* buffer, std::size_t size);

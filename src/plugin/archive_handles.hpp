@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "database/archive_state.hpp"
+#include "plugin/host_callbacks.hpp"
 
 namespace ormidal {
 
@@ -14,6 +15,7 @@ namespace ormidal {
 struct OpenedArchive {
   ArchiveState state;
   std::uint32_t hostFileTime;  // the entries' time in the platform's form
+  HostCallbacks callbacks;
 };
 
 // How many databases may be open at once in one process.

@@ -7,8 +7,11 @@
 
 #include "convert/unicode.hpp"
 #include "database/archive_state.hpp"
+#include "database/recognition.hpp"
 #include "pack/packer.hpp"
 #include "plugin/archive_handles.hpp"
+#include "plugin/host_callbacks.hpp"
+#include "plugin/host_params.hpp"
 #include "plugin/host_records.hpp"
 #include "plugin/host_text.hpp"
 #include "plugin/interface.hpp"
@@ -48,22 +51,70 @@ int NextEntry(void* handle, NameForm form, ListedEntry* entry, std::uint32_t* fi
   return ReadNextEntry(&archive->state, Module().languageFilePath, form, entry);
 }
 
+// A written entry is reported to the host to its last byte, and then
+// carries the time the listing gave it, as an archive's files do. A host
+// that cancels, even at the last report, is left nothing.
+int FinishWritten(int result, HostProgress* progress, const char* destination,
+                  std::uint32_t entryTime) {
+  if (result != kResultOk && result != kResultBadData) return result;
+  if (!progress->Finish()) {
+    platform::RemoveRegularFile(destination);
+    return kResultAborted;
+  }
+  // A time that cannot be set leaves the entry as it is: its bytes are
+  // what was asked for.
+  platform::SetModificationTime(destination, entryTime);
+  return result;
+}
+
 // `destination` is null when the host's path could not be converted.
-int Process(void* handle, int operation, const char* destination) {
+int Process(void* handle, int operation, const char* destination, HostFileName name) {
   OpenedArchive* archive = FindArchive(handle);
   if (archive == nullptr) return kResultBadArchive;
   if (operation == kOperationSkip || operation == kOperationTest) return kResultOk;
   if (destination == nullptr) return kResultCannotCreate;
-  return ExtractEntry(archive->state, operation, destination);
+  name.utf8 = destination;
+  HostProgress progress(archive->callbacks.processData.load(),
+                        archive->callbacks.processDataW.load(), name);
+  int result = ExtractEntry(archive->state, operation, destination, &progress);
+  return FinishWritten(result, &progress, destination, archive->hostFileTime);
+}
+
+// The source as the host names it to the user: its folder and first name.
+template <typename Char>
+std::basic_string<Char> SourceName(const Char* folder, const Char* names) {
+  std::basic_string<Char> joined;
+  if (folder != nullptr) joined = folder;
+  if (names != nullptr) joined += names;
+  return joined;
 }
 
 // Sources that cannot be converted still leave the list and the target to
 // be checked first, as for any source that cannot be opened.
 int Pack(bool targetConverted, const char* target, bool sourcesConverted, const char* folder,
-         const std::string& names, const std::string& storedName) {
+         const std::string& names, const std::string& storedName, HostFileName source) {
   if (!targetConverted) return kResultCannotCreate;
   if (!sourcesConverted) return PackTextFile(target, nullptr, names.c_str());
-  return PackTextFile(target, folder, names.c_str(), storedName.c_str());
+  std::string sourcePath = std::string(folder) + names.c_str();
+  source.utf8 = sourcePath.c_str();
+  const PackCallbacks& callbacks = ThreadPackCallbacks();
+  HostProgress progress(callbacks.processData, callbacks.processDataW, source);
+  int result = PackTextFile(target, folder, names.c_str(), storedName.c_str(), &progress);
+  if (result != kResultOk) return result;
+  if (progress.Finish()) return kResultOk;
+  platform::RemoveRegularFile(target);
+  return kResultAborted;
+}
+
+template <typename Proc>
+void SetProc(void* handle, void* proc, std::atomic<Proc> HostCallbacks::*slot,
+             Proc PackCallbacks::*packSlot) {
+  if (IsPackingHandle(handle)) {
+    ThreadPackCallbacks().*packSlot = reinterpret_cast<Proc>(proc);
+    return;
+  }
+  OpenedArchive* archive = FindArchive(handle);
+  if (archive != nullptr) (archive->callbacks.*slot).store(reinterpret_cast<Proc>(proc));
 }
 
 bool NamesSeveralFiles(const char16_t* list) {
@@ -120,7 +171,8 @@ ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFile(void* handle, int operation, char*, 
   try {
     PathBuffer destination;
     bool converted = PathFromHost(destName, destination);
-    return Process(handle, operation, converted ? destination : nullptr);
+    return Process(handle, operation, converted ? destination : nullptr,
+                   HostFileName{destName, nullptr, nullptr});
   } catch (...) {
     return kResultWriteError;
   }
@@ -131,7 +183,8 @@ ORMIDAL_EXPORT int ORMIDAL_CALL ProcessFileW(void* handle, int operation, char16
   try {
     PathBuffer destination;
     bool converted = PathFromWide(destName, destination);
-    return Process(handle, operation, converted ? destination : nullptr);
+    return Process(handle, operation, converted ? destination : nullptr,
+                   HostFileName{nullptr, destName, nullptr});
   } catch (...) {
     return kResultWriteError;
   }
@@ -155,7 +208,9 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourceP
     bool sourcesConverted = PathFromHost(sourcePath != nullptr ? sourcePath : "", folder) &&
                             NameListFromHost(addList != nullptr ? addList : "", &names);
     std::string storedName = StoredNameFromHost(addList != nullptr ? addList : "");
-    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName);
+    std::string source = SourceName(sourcePath, addList);
+    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName,
+                HostFileName{source.c_str(), nullptr, nullptr});
   } catch (...) {
     return kResultWriteError;
   }
@@ -172,12 +227,53 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char
     bool sourcesConverted = PathFromWide(sourcePath != nullptr ? sourcePath : kEmpty, folder) &&
                             NameListFromWide(addList != nullptr ? addList : kEmpty, &names);
     std::string storedName = sourcesConverted ? StoredNameFromUtf8(names.c_str()) : "";
-    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName);
+    std::u16string source = SourceName(sourcePath, addList);
+    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName,
+                HostFileName{nullptr, source.c_str(), nullptr});
   } catch (...) {
     return kResultWriteError;
   }
 }
 
-// The plug-in never reports progress and never asks for another volume.
+// A database is one file: the plug-in never asks for another volume.
 ORMIDAL_EXPORT void ORMIDAL_CALL SetChangeVolProc(void*, void*) {}
-ORMIDAL_EXPORT void ORMIDAL_CALL SetProcessDataProc(void*, void*) {}
+ORMIDAL_EXPORT void ORMIDAL_CALL SetChangeVolProcW(void*, void*) {}
+
+ORMIDAL_EXPORT void ORMIDAL_CALL SetProcessDataProc(void* handle, void* proc) {
+  try {
+    SetProc(handle, proc, &HostCallbacks::processData, &PackCallbacks::processData);
+  } catch (...) {
+  }
+}
+
+ORMIDAL_EXPORT void ORMIDAL_CALL SetProcessDataProcW(void* handle, void* proc) {
+  try {
+    SetProc(handle, proc, &HostCallbacks::processDataW, &PackCallbacks::processDataW);
+  } catch (...) {
+  }
+}
+
+ORMIDAL_EXPORT int ORMIDAL_CALL CanYouHandleThisFile(char* fileName) {
+  try {
+    PathBuffer path;
+    return PathFromHost(fileName, path) && FileLooksLikeDatabase(path) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+ORMIDAL_EXPORT int ORMIDAL_CALL CanYouHandleThisFileW(char16_t* fileName) {
+  try {
+    PathBuffer path;
+    return PathFromWide(fileName, path) && FileLooksLikeDatabase(path) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+ORMIDAL_EXPORT void ORMIDAL_CALL PackSetDefaultParams(PackDefaultParams* params) {
+  try {
+    KeepHostParams(params);
+  } catch (...) {
+  }
+}

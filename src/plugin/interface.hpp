@@ -16,8 +16,18 @@
 namespace ormidal {
 
 // Capability mask: creates new archives (1), holds several entries (4),
+// recognises its files by their content (64), may be searched inside (128),
 // opened as an archive only on the user's request (256).
-inline constexpr int kPackerCaps = 1 + 4 + 256;
+inline constexpr int kPackerCaps = 1 + 4 + 64 + 128 + 256;
+
+// What the host tells the plug-in of itself once it is loaded.
+struct PackDefaultParams {
+  std::int32_t size;  // of the record as the host knows it
+  std::uint32_t interfaceVersionLow;
+  std::uint32_t interfaceVersionHigh;
+  char defaultIniName[260];
+};
+static_assert(sizeof(PackDefaultParams) == 272);
 
 struct OpenArchiveRequest {
   const char* archiveName;

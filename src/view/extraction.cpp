@@ -120,7 +120,8 @@ EntryChoice ChooseEntry(const ArchiveState& state, const char* destName) {
   return ChooseEntryByName(state, destName);
 }
 
-int CopyRange(platform::File source, platform::File destination, ByteRange range) {
+int CopyRange(platform::File source, platform::File destination, ByteRange range,
+              WriteProgress* progress) {
   if (!platform::SeekTo(source, range.start)) return kResultReadError;
   unsigned char buffer[kCopyBufferSize];
   std::uint32_t remaining = range.size;
@@ -133,6 +134,7 @@ int CopyRange(platform::File source, platform::File destination, ByteRange range
     if (!platform::WriteAll(destination, buffer, static_cast<std::size_t>(got))) {
       return kResultWriteError;
     }
+    if (!ReportWritten(progress, static_cast<std::size_t>(got))) return kResultAborted;
     remaining -= static_cast<std::uint32_t>(got);
   }
   return range.clipped ? kResultBadData : kResultOk;
@@ -140,7 +142,8 @@ int CopyRange(platform::File source, platform::File destination, ByteRange range
 
 // Writes `destName` from the open database by `choice`. A failure removes
 // what was written; bad data keeps the bytes that exist.
-int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char* destName) {
+int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char* destName,
+               WriteProgress* progress) {
   platform::File source = platform::OpenForReading(state.archivePath);
   if (!source.IsOpen()) return kResultReadError;
   platform::File destination;
@@ -149,10 +152,11 @@ int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char*
     platform::Close(&source);
     return kResultCannotCreate;
   }
-  int result = !choice.converted ? CopyRange(source, destination, choice.range)
-               : state.convertedCount == 0
-                   ? ConvertDatabase(state, source, destination)
-                   : ConvertEntry(state, choice.convertedIndex, source, destination);
+  int result =
+      !choice.converted ? CopyRange(source, destination, choice.range, progress)
+      : state.convertedCount == 0
+          ? ConvertDatabase(state, source, destination, progress)
+          : ConvertEntry(state, choice.convertedIndex, source, destination, progress);
   platform::Close(&source);
   platform::Close(&destination);
   if (result != kResultOk && result != kResultBadData) platform::RemoveRegularFile(destName);
@@ -161,11 +165,12 @@ int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char*
 
 }  // namespace
 
-int ExtractEntry(ArchiveState& state, int operation, const char* destName) {
+int ExtractEntry(ArchiveState& state, int operation, const char* destName,
+                 WriteProgress* progress) {
   if (operation == kOperationSkip || operation == kOperationTest) return kResultOk;
   if (destName == nullptr || destName[0] == '\0') return kResultCannotCreate;
   PlanConvertedEntries(&state);
-  return WriteEntry(state, ChooseEntry(state, destName), destName);
+  return WriteEntry(state, ChooseEntry(state, destName), destName, progress);
 }
 
 }  // namespace ormidal

@@ -25,7 +25,7 @@ class Exports : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(Exports, PackerCapsBeforeAnyDatabase) { EXPECT_EQ(plugin.GetPackerCaps(), 261); }
+TEST_F(Exports, PackerCapsBeforeAnyDatabase) { EXPECT_EQ(plugin.GetPackerCaps(), 453); }
 
 // Each open database has a handle of its own; once closed, a handle is
 // refused, as is one the library never gave out, without touching memory.

@@ -49,6 +49,11 @@ PluginLibrary::PluginLibrary(const char* path) {
   Bind(module, "ReadHeaderExW", &ReadHeaderExW, &error);
   Bind(module, "ProcessFileW", &ProcessFileW, &error);
   Bind(module, "PackFilesW", &PackFilesW, &error);
+  Bind(module, "CanYouHandleThisFile", &CanYouHandleThisFile, &error);
+  Bind(module, "CanYouHandleThisFileW", &CanYouHandleThisFileW, &error);
+  Bind(module, "PackSetDefaultParams", &PackSetDefaultParams, &error);
+  Bind(module, "SetProcessDataProcW", &SetProcessDataProcW, &error);
+  Bind(module, "SetChangeVolProcW", &SetChangeVolProcW, &error);
 }
 
 PluginLibrary::~PluginLibrary() {

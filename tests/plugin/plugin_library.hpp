@@ -21,6 +21,9 @@ struct PluginLibrary {
   using ReadHeaderExWFn = int(ORMIDAL_CALL*)(void*, EntryHeaderExW*);
   using ProcessFileWFn = int(ORMIDAL_CALL*)(void*, int, char16_t*, char16_t*);
   using PackFilesWFn = int(ORMIDAL_CALL*)(char16_t*, char16_t*, char16_t*, char16_t*, int);
+  using CanYouHandleThisFileFn = int(ORMIDAL_CALL*)(char*);
+  using CanYouHandleThisFileWFn = int(ORMIDAL_CALL*)(char16_t*);
+  using PackSetDefaultParamsFn = void(ORMIDAL_CALL*)(PackDefaultParams*);
 
   // Loads the library at `path`; Loaded() tells whether every export was found.
   explicit PluginLibrary(const char* path);
@@ -48,6 +51,11 @@ struct PluginLibrary {
   ReadHeaderExWFn ReadHeaderExW = nullptr;
   ProcessFileWFn ProcessFileW = nullptr;
   PackFilesWFn PackFilesW = nullptr;
+  CanYouHandleThisFileFn CanYouHandleThisFile = nullptr;
+  CanYouHandleThisFileWFn CanYouHandleThisFileW = nullptr;
+  PackSetDefaultParamsFn PackSetDefaultParams = nullptr;
+  SetCallbackFn SetProcessDataProcW = nullptr;
+  SetCallbackFn SetChangeVolProcW = nullptr;
 };
 
 }  // namespace ormidal::testing

@@ -658,6 +658,8 @@ void WriteLaterTasks(const std::filesystem::path& out) {
                                             "CLASS:PRIVATE\r\n"
                                             "END:VTODO\r\n"
                                             "END:VCALENDAR\r\n"));
+}
+
 // ---- An application and its pictures ----
 
 void AppendBytes(Bytes* out, std::initializer_list<unsigned> bytes) {

@@ -50,8 +50,8 @@ struct OpenedBook {
   }
 };
 
-std::string WriteBook(const TempDir& dir, const BookSpec& spec) {
-  return BuildBook(spec).WriteTo(dir.File("book.mobi"));
+std::string WriteBook(const TempDir& dir, const BookShape& shape) {
+  return BuildBook(shape).WriteTo(dir.File("book.mobi"));
 }
 
 // The text after the metadata and the empty line that ends it.
@@ -62,40 +62,40 @@ std::string BodyOf(const std::string& text) {
 
 struct TextCase {
   const char* name;
-  BookSpec spec;
+  BookShape shape;
   int result;
   std::string body;
 };
 
-BookSpec Spec(BookCoding coding, std::vector<std::string> records,
-              std::vector<std::string> overlaps = {}, std::uint32_t encoding = 65001) {
-  BookSpec spec;
-  spec.coding = coding;
-  spec.records = std::move(records);
-  spec.overlaps = std::move(overlaps);
-  spec.encoding = encoding;
-  return spec;
+BookShape Shape(BookCoding coding, std::vector<std::string> records,
+                std::vector<std::string> overlaps = {}, std::uint32_t encoding = 65001) {
+  BookShape shape;
+  shape.coding = coding;
+  shape.records = std::move(records);
+  shape.overlaps = std::move(overlaps);
+  shape.encoding = encoding;
+  return shape;
 }
 
 TEST(BookText, EveryCodingGivesTheText) {
-  BookSpec selfReferring = Spec(BookCoding::kHuffman, {"<p>ok</p><p>then the end"});
+  BookShape selfReferring = Shape(BookCoding::kHuffman, {"<p>ok</p><p>then the end"});
   selfReferring.selfReferringPhrase = true;
-  BookSpec noEntries = Spec(BookCoding::kLz77, {"<p>plain</p>"});
+  BookShape noEntries = Shape(BookCoding::kLz77, {"<p>plain</p>"});
   noEntries.indexEntry = false;
   const TextCase cases[] = {
       {"lz77, a character split over two records, its overlap bytes dropped",
-       Spec(BookCoding::kLz77, {"<p>Za\xC5", "\xBC\xC3\xB3\xC5\x82w</p>"}, {"\xBC", ""}), kResultOk,
-       "Za\xC5\xBC\xC3\xB3\xC5\x82w\r\n"},
+       Shape(BookCoding::kLz77, {"<p>Za\xC5", "\xBC\xC3\xB3\xC5\x82w</p>"}, {"\xBC", ""}),
+       kResultOk, "Za\xC5\xBC\xC3\xB3\xC5\x82w\r\n"},
       {"uncompressed Windows-1252, references decoded",
-       Spec(BookCoding::kNone, {"<p>caf\xE9 &amp; cr&egrave;me&#33; &#x263A;</p>"}, {}, 1252),
+       Shape(BookCoding::kNone, {"<p>caf\xE9 &amp; cr&egrave;me&#33; &#x263A;</p>"}, {}, 1252),
        kResultOk, "caf\xC3\xA9 & cr\xC3\xA8me! \xE2\x98\xBA\r\n"},
       {"huffman with a nested phrase",
-       Spec(BookCoding::kHuffman, {"<h1>the title</h1><p>over the hill<br/>and the dale</p>"}),
+       Shape(BookCoding::kHuffman, {"<h1>the title</h1><p>over the hill<br/>and the dale</p>"}),
        kResultOk, "the title\r\n\r\nover the hill\r\nand the dale\r\n"},
       {"lines, paragraphs, page breaks and white space",
-       Spec(BookCoding::kLz77, {"<html><head><title>x</title></head><body><p>a   b\n c</p>"
-                                "<mbp:pagebreak/><ul><li>one</li><li>two</li></ul>"
-                                "<table><tr><td>1</td><td>2</td></tr></table><!-- <p>no</p> -->"}),
+       Shape(BookCoding::kLz77, {"<html><head><title>x</title></head><body><p>a   b\n c</p>"
+                                 "<mbp:pagebreak/><ul><li>one</li><li>two</li></ul>"
+                                 "<table><tr><td>1</td><td>2</td></tr></table><!-- <p>no</p> -->"}),
        kResultOk, "a b c\r\n\r\none\r\ntwo\r\n\r\n1 2\r\n"},
       {"no trailing entries at all", noEntries, kResultOk, "plain\r\n"},
       {"a phrase that refers to itself keeps what came before", selfReferring, kResultBadData,
@@ -104,7 +104,7 @@ TEST(BookText, EveryCodingGivesTheText) {
   for (const TextCase& test : cases) {
     SCOPED_TRACE(test.name);
     TempDir dir;
-    OpenedBook book(WriteBook(dir, test.spec));
+    OpenedBook book(WriteBook(dir, test.shape));
     Entry text = book.Convert(0);
     EXPECT_EQ(text.result, test.result);
     ASSERT_EQ(text.bytes.rfind(kUtf8Bom, 0), 0u);
@@ -126,10 +126,10 @@ TEST(BookText, DamagedRecordsKeepWhatDecoded) {
   for (const Damage& test : cases) {
     SCOPED_TRACE(test.name);
     TempDir dir;
-    BookSpec spec = Spec(BookCoding::kLz77, {"<p>kept</p>", "<p>lost</p>"}, {"", ""});
-    spec.rawRecords.resize(test.record);
-    spec.rawRecords.push_back(test.bytes);
-    OpenedBook book(WriteBook(dir, spec));
+    BookShape shape = Shape(BookCoding::kLz77, {"<p>kept</p>", "<p>lost</p>"}, {"", ""});
+    shape.rawRecords.resize(test.record);
+    shape.rawRecords.push_back(test.bytes);
+    OpenedBook book(WriteBook(dir, shape));
     Entry text = book.Convert(0);
     EXPECT_EQ(text.result, kResultBadData);
     EXPECT_EQ(BodyOf(text.bytes).substr(0, 6), "kept\r\n");
@@ -180,11 +180,11 @@ TEST(BookEntries, PicturesAreListedAndLinksWork) {
   const std::string target = "<p>target</p>";
   std::string markup = head + "0000000000" + rest + target;
   markup.replace(head.size(), 10, Filepos(head.size() + 10 + rest.size()));
-  BookSpec spec = Spec(BookCoding::kLz77, {markup.substr(0, 40), markup.substr(40)}, {"", ""});
-  spec.pictures = {kJpeg, ToBytes("FLIS0000"), kPng};
-  spec.metadata = {{100, "Ann & Bo"}, {100, "Cy"}, {503, "The <Title>"}};
+  BookShape shape = Shape(BookCoding::kLz77, {markup.substr(0, 40), markup.substr(40)}, {"", ""});
+  shape.pictures = {kJpeg, ToBytes("FLIS0000"), kPng};
+  shape.metadata = {{100, "Ann & Bo"}, {100, "Cy"}, {503, "The <Title>"}};
   TempDir dir;
-  OpenedBook book(WriteBook(dir, spec));
+  OpenedBook book(WriteBook(dir, shape));
   const ArchiveState& state = *book.state;
   ASSERT_EQ(state.convertedCount, 4u);
   EXPECT_STREQ(state.convertedEntries[1].extension, ".html");
@@ -223,11 +223,11 @@ TEST(BookEntries, PicturesAreListedAndLinksWork) {
 }
 
 TEST(BookEntries, EncryptedTextIsRefusedPicturesAreNot) {
-  BookSpec spec = Spec(BookCoding::kLz77, {"<p>secret</p>"});
-  spec.encryption = 2;
-  spec.pictures = {kPng};
+  BookShape shape = Shape(BookCoding::kLz77, {"<p>secret</p>"});
+  shape.encryption = 2;
+  shape.pictures = {kPng};
   TempDir dir;
-  OpenedBook book(WriteBook(dir, spec));
+  OpenedBook book(WriteBook(dir, shape));
   ASSERT_EQ(book.state->convertedCount, 3u);
   for (std::uint32_t entry : {0u, 1u}) {
     Entry refused = book.Convert(entry);

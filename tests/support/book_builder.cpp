@@ -19,11 +19,11 @@ void Append32(Bytes* bytes, std::uint32_t value) {
   Put32(bytes, bytes->size() - 4, value);
 }
 
-Bytes Exth(const BookSpec& spec) {
+Bytes Exth(const BookShape& shape) {
   Bytes exth = ToBytes("EXTH");
   Append32(&exth, 0);
-  Append32(&exth, static_cast<std::uint32_t>(spec.metadata.size()));
-  for (const auto& [type, value] : spec.metadata) {
+  Append32(&exth, static_cast<std::uint32_t>(shape.metadata.size()));
+  for (const auto& [type, value] : shape.metadata) {
     Append32(&exth, type);
     Append32(&exth, static_cast<std::uint32_t>(value.size() + 8));
     exth.insert(exth.end(), value.begin(), value.end());
@@ -33,23 +33,23 @@ Bytes Exth(const BookSpec& spec) {
   return exth;
 }
 
-Bytes RecordZero(const BookSpec& spec, std::uint32_t huffRecord, std::uint32_t firstPicture) {
+Bytes RecordZero(const BookShape& shape, std::uint32_t huffRecord, std::uint32_t firstPicture) {
   constexpr std::uint32_t kHeaderLength = 232;
   Bytes record(16 + kHeaderLength, 0);
-  std::uint32_t compression = spec.coding == BookCoding::kNone   ? 1
-                              : spec.coding == BookCoding::kLz77 ? 2
-                                                                 : 17480;
+  std::uint32_t compression = shape.coding == BookCoding::kNone   ? 1
+                              : shape.coding == BookCoding::kLz77 ? 2
+                                                                  : 17480;
   std::uint32_t length = 0;
-  for (const std::string& text : spec.records) length += static_cast<std::uint32_t>(text.size());
+  for (const std::string& text : shape.records) length += static_cast<std::uint32_t>(text.size());
   Put16(&record, 0, compression);
   Put32(&record, 4, length);
-  Put16(&record, 8, static_cast<std::uint32_t>(spec.records.size()));
+  Put16(&record, 8, static_cast<std::uint32_t>(shape.records.size()));
   Put16(&record, 10, 4096);
-  Put16(&record, 12, spec.encryption);
+  Put16(&record, 12, shape.encryption);
   record[16] = 'M', record[17] = 'O', record[18] = 'B', record[19] = 'I';
   Put32(&record, 20, kHeaderLength);
   Put32(&record, 24, 2);
-  Put32(&record, 28, spec.encoding);
+  Put32(&record, 28, shape.encoding);
   Put32(&record, 36, 6);
   for (std::size_t at = 40; at < 80; at += 4) Put32(&record, at, 0xFFFFFFFFu);
   Put32(&record, 108, firstPicture);
@@ -57,9 +57,9 @@ Bytes RecordZero(const BookSpec& spec, std::uint32_t huffRecord, std::uint32_t f
   Put32(&record, 116, huffRecord == 0xFFFFFFFFu ? 0 : 2);
   Put32(&record, 128, 0x50);
   Put32(&record, 168, 0xFFFFFFFFu);
-  std::uint16_t flags = (spec.overlaps.empty() ? 0 : 1) | (spec.indexEntry ? 2 : 0);
+  std::uint16_t flags = (shape.overlaps.empty() ? 0 : 1) | (shape.indexEntry ? 2 : 0);
   Put16(&record, 242, flags);
-  Bytes exth = Exth(spec);
+  Bytes exth = Exth(shape);
   record.insert(record.end(), exth.begin(), exth.end());
   const std::string name = "Built Book";
   Put32(&record, 84, static_cast<std::uint32_t>(record.size()));
@@ -69,21 +69,21 @@ Bytes RecordZero(const BookSpec& spec, std::uint32_t huffRecord, std::uint32_t f
   return record;
 }
 
-Bytes TextRecord(const BookSpec& spec, std::size_t index) {
-  if (index < spec.rawRecords.size() && !spec.rawRecords[index].empty())
-    return spec.rawRecords[index];
-  const std::string& text = spec.records[index];
-  Bytes record = spec.coding == BookCoding::kNone   ? ToBytes(text)
-                 : spec.coding == BookCoding::kLz77 ? EncodeLz77(ToBytes(text))
-                                                    : EncodeHuffman(text);
-  if (!spec.overlaps.empty()) {
-    const std::string& overlap = index < spec.overlaps.size() ? spec.overlaps[index] : "";
+Bytes TextRecord(const BookShape& shape, std::size_t index) {
+  if (index < shape.rawRecords.size() && !shape.rawRecords[index].empty())
+    return shape.rawRecords[index];
+  const std::string& text = shape.records[index];
+  Bytes record = shape.coding == BookCoding::kNone   ? ToBytes(text)
+                 : shape.coding == BookCoding::kLz77 ? EncodeLz77(ToBytes(text))
+                                                     : EncodeHuffman(text);
+  if (!shape.overlaps.empty()) {
+    const std::string& overlap = index < shape.overlaps.size() ? shape.overlaps[index] : "";
     record.insert(record.end(), overlap.begin(), overlap.end());
     record.push_back(static_cast<unsigned char>(overlap.size()));
   }
   // An index entry: two bytes of data and its size, marked as the first
   // byte of the backward number.
-  if (spec.indexEntry) record.insert(record.end(), {0x01, 0x02, 0x83});
+  if (shape.indexEntry) record.insert(record.end(), {0x01, 0x02, 0x83});
   return record;
 }
 
@@ -134,18 +134,18 @@ std::vector<Bytes> HuffmanRecords(bool selfReferring) {
   return {huff, cdic};
 }
 
-DatabaseBuilder BuildBook(const BookSpec& spec) {
-  std::uint32_t next = 1 + static_cast<std::uint32_t>(spec.records.size());
-  std::uint32_t huffRecord = spec.coding == BookCoding::kHuffman ? next : 0xFFFFFFFFu;
-  if (spec.coding == BookCoding::kHuffman) next += 2;
-  std::uint32_t firstPicture = spec.pictures.empty() ? 0xFFFFFFFFu : next;
+DatabaseBuilder BuildBook(const BookShape& shape) {
+  std::uint32_t next = 1 + static_cast<std::uint32_t>(shape.records.size());
+  std::uint32_t huffRecord = shape.coding == BookCoding::kHuffman ? next : 0xFFFFFFFFu;
+  if (shape.coding == BookCoding::kHuffman) next += 2;
+  std::uint32_t firstPicture = shape.pictures.empty() ? 0xFFFFFFFFu : next;
   DatabaseBuilder builder;
   builder.Name("Built_Book").Kind("BOOK", "MOBI");
-  builder.AddRecord(RecordZero(spec, huffRecord, firstPicture));
-  for (std::size_t i = 0; i < spec.records.size(); ++i) builder.AddRecord(TextRecord(spec, i));
-  if (spec.coding == BookCoding::kHuffman)
-    for (const Bytes& record : HuffmanRecords(spec.selfReferringPhrase)) builder.AddRecord(record);
-  for (const Bytes& picture : spec.pictures) builder.AddRecord(picture);
+  builder.AddRecord(RecordZero(shape, huffRecord, firstPicture));
+  for (std::size_t i = 0; i < shape.records.size(); ++i) builder.AddRecord(TextRecord(shape, i));
+  if (shape.coding == BookCoding::kHuffman)
+    for (const Bytes& record : HuffmanRecords(shape.selfReferringPhrase)) builder.AddRecord(record);
+  for (const Bytes& picture : shape.pictures) builder.AddRecord(picture);
   builder.AddRecord(Bytes{0xE9, 0x8E, 0x0D, 0x0A});
   return builder;
 }

@@ -14,7 +14,7 @@ namespace ormidal::testing {
 
 enum class BookCoding { kNone, kLz77, kHuffman };
 
-struct BookSpec {
+struct BookShape {
   BookCoding coding = BookCoding::kLz77;
   std::uint32_t encoding = 65001;
   std::uint16_t encryption = 0;
@@ -38,6 +38,6 @@ Bytes EncodeHuffman(const std::string& text);
 // `selfReferring`, the coded phrase refers to itself.
 std::vector<Bytes> HuffmanRecords(bool selfReferring = false);
 
-DatabaseBuilder BuildBook(const BookSpec& spec);
+DatabaseBuilder BuildBook(const BookShape& shape);
 
 }  // namespace ormidal::testing

@@ -1,0 +1,38 @@
+#!/bin/bash
+# Books: the .html and .txt conversions of a >= 10 MB PalmDOC book made by
+# calibre, against `mobitool -7 -d` (libmobi-tools), calibre's own
+# `ebook-convert book.mobi book.txt` and `dd bs=256K`; time and peak memory
+# (GNU time's maximum resident size) of each.
+#   bench/books_bench.sh ORMIDAL [WORK_FOLDER]
+set -euo pipefail
+ormidal=$1
+work=${2:-$(mktemp -d "${TMPDIR:-/tmp}/ormidal-books-bench.XXXXXX")}
+for tool in ebook-convert mobitool /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+cd "$work"
+if [ ! -f big.mobi ]; then
+  python3 - <<'PY'
+import random
+random.seed(1)
+words = "tide clock keeper winding weight harbour heron storm water bread moon gęślą jaźń café naïve".split()
+out, size, i = ['<html><head><meta charset="utf-8"><title>Big</title></head><body>'], 0, 0
+while size < 10_600_000:
+    p = '<p>' + ' '.join(random.choice(words) for _ in range(60)) + '.</p>\n'
+    out.append(p); size += len(p.encode()); i += 1
+    if i % 500 == 0:
+        out.append('<h2 id="c%d">Chapter %d</h2>\n' % (i, i // 500))
+out.append('</body></html>')
+open('big.html', 'w').write(''.join(out))
+PY
+  ebook-convert big.html big.mobi >/dev/null
+fi
+mkdir -p raw
+/usr/bin/time -f "dd bs=256K: %e s, %M KiB" dd if=big.mobi of=/dev/null bs=256K 2>&1 | tail -1
+/usr/bin/time -f "mobitool -7 -d: %e s, %M KiB" mobitool -7 -d -o raw big.mobi >/dev/null
+/usr/bin/time -f "ormidal .html: %e s, %M KiB" "$ormidal" convert big.mobi -o big.html.out
+/usr/bin/time -f "ormidal .txt: %e s, %M KiB" "$ormidal" convert big.mobi -o big.txt
+if [ "${ORMIDAL_BENCH_CALIBRE:-1}" = 1 ]; then
+  /usr/bin/time -f "ebook-convert .txt: %e s, %M KiB" ebook-convert big.mobi calibre.txt >/dev/null
+fi
+ls -l raw/*.rawml big.html.out big.txt

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -68,7 +69,9 @@ class Packer : public ::testing::Test {
 };
 
 TEST_F(Packer, EmptySourceGivesThe110ByteDatabase) {
+  std::uint32_t before = HandheldTime(std::time(nullptr));
   ASSERT_EQ(Pack({}, "empty.txt"), kResultOk);
+  std::uint32_t after = HandheldTime(std::time(nullptr));
   Bytes file = Packed();
   ASSERT_EQ(file.size(), 110u);
   Bytes name(32, 0);
@@ -77,7 +80,12 @@ TEST_F(Packer, EmptySourceGivesThe110ByteDatabase) {
   EXPECT_EQ(Bytes(file.begin(), file.begin() + 32), name);
   EXPECT_EQ(At16(file, 32), 0);  // attributes
   EXPECT_EQ(At16(file, 34), 3);  // version
-  EXPECT_EQ(Bytes(file.begin() + 36, file.begin() + 60), Bytes(24, 0));
+  // Made and changed at the time of packing, never backed up.
+  for (std::size_t at : {36, 40}) {
+    EXPECT_GE(At32(file, at), before) << at;
+    EXPECT_LE(At32(file, at), after) << at;
+  }
+  EXPECT_EQ(Bytes(file.begin() + 44, file.begin() + 60), Bytes(16, 0));
   EXPECT_EQ(std::string(file.begin() + 60, file.begin() + 68), "TEXtREAd");
   EXPECT_EQ(Bytes(file.begin() + 68, file.begin() + 76), Bytes(8, 0));
   EXPECT_EQ(At16(file, 76), 2);
@@ -263,24 +271,37 @@ TEST_F(Packer, ACreationFailureGives16) {
   EXPECT_FALSE(FileExists(target));
 }
 
-// The second pass must yield the count the header was written with; a
-// source that changed in between is a read error and leaves nothing.
-TEST_F(Packer, ASourceThatChangedSinceItWasCountedLeavesNothing) {
-  Bytes text = Repeat('z', 70000);
+// The record list is set aside for the source's size when it was opened:
+// a source that has since grown past what that list describes is a read
+// error and leaves nothing; a smaller text leaves the room to record 0.
+TEST_F(Packer, ASourceThatGrewPastItsSizeLeavesNothing) {
+  Bytes text = Repeat('z', 70000);  // 18 text records
   WriteFileBytes(dir.File("notes.txt"), text);
   platform::File source = platform::OpenForReading(dir.File("notes.txt").c_str());
   ASSERT_TRUE(source.IsOpen());
-  std::uint64_t kept = 0;
-  ASSERT_TRUE(CountKeptBytes(source, &kept));
-  EXPECT_EQ(kept, 70000u);
-  for (std::uint32_t stated : {69999u, 70001u, 0u, 140000u}) {
-    EXPECT_EQ(WritePackedDatabase(Target().c_str(), "notes.txt", source, stated), kResultReadError)
-        << stated;
-    EXPECT_FALSE(FileExists(Target())) << stated;
+  const struct {
+    std::uint64_t stated;
+    int result;
+    std::size_t recordZero;
+  } cases[] = {{0, kResultReadError, 0},
+               {17 * 4096 - 1, kResultReadError, 0},
+               {17 * 4096, kResultOk, 16},
+               {70000, kResultOk, 16},
+               {20 * 4096, kResultOk, 16 + 8 * 3}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(platform::SeekTo(source, 0));
+    EXPECT_EQ(WritePackedDatabase(Target().c_str(), "notes.txt", source, c.stated), c.result)
+        << c.stated;
+    EXPECT_EQ(FileExists(Target()), c.result == kResultOk) << c.stated;
+    if (c.result != kResultOk) continue;
+    Bytes file = Packed();
+    EXPECT_EQ(At16(file, 76), 19);
+    EXPECT_EQ(EntryOffset(file, 1) - EntryOffset(file, 0), c.recordZero) << c.stated;
+    EXPECT_EQ(file.size(), 78u + 8u * 19u + c.recordZero + 70000u) << c.stated;
+    EXPECT_EQ(Bytes(file.end() - 70000, file.end()), text);
+    std::remove(Target().c_str());
   }
-  EXPECT_EQ(WritePackedDatabase(Target().c_str(), "notes.txt", source, 70000), kResultOk);
   platform::Close(&source);
-  EXPECT_EQ(Packed().size(), 78u + 8u * 19u + 16u + 70000u);
 }
 
 #if defined(__linux__)
@@ -345,7 +366,10 @@ TEST_F(Packer, RoundTripsThroughTheDatabaseReader) {
   EXPECT_EQ(state->fileSize, file.size());
   std::size_t textRecords = expected.size() / 4096 + 1;
   ASSERT_EQ(state->recordCount, textRecords + 1);
-  EXPECT_EQ(state->recordOffsets[1] - state->recordOffsets[0], 16u);
+  // The list was set aside for the source's size; record 0 takes up the
+  // entries the dropped bytes made unneeded.
+  std::size_t reserved = text.size() / 4096 + 1;
+  EXPECT_EQ(state->recordOffsets[1] - state->recordOffsets[0], 16u + 8u * (reserved - textRecords));
   Bytes joined;
   for (std::size_t i = 1; i <= textRecords; ++i) {
     std::uint32_t end = i == textRecords ? state->fileSize : state->recordOffsets[i + 1];
@@ -384,8 +408,9 @@ TEST_F(Packer, ATextOfManyBlocksKeepsEveryByteInOrder) {
   Bytes expected = KeptByRule(text);
   Bytes file = Packed();
   std::size_t textRecords = expected.size() / 4096 + 1;
-  std::size_t textStart = 78 + 8 * (textRecords + 1) + 16;
+  std::size_t textStart = 78 + 8 * (text.size() / 4096 + 2) + 16;
   ASSERT_EQ(file.size(), textStart + expected.size());
+  EXPECT_EQ(EntryOffset(file, 1), textStart);
   EXPECT_EQ(At32(file, 78 + 8 * (textRecords + 1) + 4), expected.size());
   EXPECT_TRUE(Bytes(file.begin() + static_cast<std::ptrdiff_t>(textStart), file.end()) == expected);
 }

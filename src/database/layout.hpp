@@ -15,6 +15,7 @@ inline constexpr std::size_t kNameSize = 32;
 inline constexpr std::size_t kAttributesOffset = 32;
 inline constexpr std::size_t kVersionOffset = 34;
 inline constexpr std::size_t kCreationTimeOffset = 36;
+inline constexpr std::size_t kModificationTimeOffset = 40;
 inline constexpr std::size_t kTypeOffset = 60;
 inline constexpr std::size_t kCreatorOffset = 64;
 inline constexpr std::size_t kRecordCountOffset = 76;

@@ -8,7 +8,10 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "convert/lz77.hpp"
 #include "database/archive_state.hpp"
 #include "database/byte_order.hpp"
 #include "pack/packer.hpp"
@@ -415,6 +418,79 @@ TEST_F(Packer, ATextOfManyBlocksKeepsEveryByteInOrder) {
   EXPECT_TRUE(Bytes(file.begin() + static_cast<std::ptrdiff_t>(textStart), file.end()) == expected);
 }
 
+// Texts of every kind the code treats apart, each over a few records.
+std::vector<std::pair<const char*, Bytes>> TextsOfEveryKind() {
+  std::vector<std::pair<const char*, Bytes>> texts;
+  Bytes prose, high, runs, spaces, controls, midPair;
+  std::uint32_t seed = 11;
+  for (int i = 0; prose.size() < 9000; ++i) {
+    std::string line = "\tThe tide at number " + std::to_string(i * 7919 % 1000) + " turns.\n";
+    prose.insert(prose.end(), line.begin(), line.end());
+  }
+  for (int i = 0; i < 9000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    high.push_back(static_cast<unsigned char>(0x80 + (seed >> 16) % 0x80));
+  }
+  for (unsigned char byte : {'a', ' ', '\xE9', '\n'}) runs.insert(runs.end(), 3000, byte);
+  for (int round = 0; round < 40; ++round) {
+    for (unsigned value = 0x09; value < 0x100; ++value) {
+      spaces.push_back(' ');
+      spaces.push_back(static_cast<unsigned char>(value));
+    }
+  }
+  for (int i = 0; i < 6000; ++i)
+    controls.push_back(static_cast<unsigned char>(i % 9 == 0 ? 'x' : i % 9));
+  midPair = Repeat('q', 4095);  // a space ends record 0, its letter starts record 1
+  midPair.push_back(' ');
+  midPair.push_back('A');
+  midPair.insert(midPair.end(), 100, 'b');
+  texts = {{"prose", prose},
+           {"bytes 0x80-0xFF", high},
+           {"long runs", runs},
+           {"space pairs", spaces},
+           {"0x01-0x08", controls},
+           {"mid-pair", midPair},
+           {"two full records", Repeat('r', 8192)},
+           {"empty", {}}};
+  return texts;
+}
+
+// Our decoder, record by record, as the header record describes them.
+Bytes DecodeCompressedRecords(const Bytes& file) {
+  Bytes text;
+  std::size_t records = At16(file, 76);
+  for (std::size_t i = 1; i < records; ++i) {
+    std::size_t start = EntryOffset(file, i);
+    std::size_t end = i + 1 < records ? EntryOffset(file, i + 1) : file.size();
+    unsigned char out[4096];
+    std::size_t produced = 0;
+    EXPECT_EQ(DecodeRecord(file.data() + start, end - start, out, sizeof out, &produced),
+              Lz77Result::kComplete)
+        << i;
+    text.insert(text.end(), out, out + produced);
+  }
+  return text;
+}
+
+TEST_F(Packer, CompressedTextsDecodeToTheKeptText) {
+  for (const auto& [kind, text] : TextsOfEveryKind()) {
+    WriteFileBytes(dir.File("notes.txt"), text);
+    ASSERT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("notes.txt").c_str(),
+                           nullptr, PackOptions{true}),
+              kResultOk)
+        << kind;
+    Bytes expected = KeptByRule(text);
+    Bytes file = Packed();
+    std::size_t recordZero = EntryOffset(file, 0);
+    EXPECT_EQ(At16(file, recordZero), 2) << kind;
+    EXPECT_EQ(At32(file, recordZero + 4), expected.size()) << kind;
+    EXPECT_EQ(At16(file, recordZero + 8), expected.size() / 4096 + 1) << kind;
+    EXPECT_EQ(At16(file, recordZero + 10), 4096) << kind;
+    EXPECT_TRUE(DecodeCompressedRecords(file) == expected) << kind;
+    std::remove(Target().c_str());
+  }
+}
+
 #if !defined(_WIN32)
 // Packs in a child whose files may grow to `limit` bytes at most, as on a
 // full disk; returns the child's result.
@@ -451,6 +527,41 @@ TEST_F(Packer, AFailedWriteGives19AndLeavesNothing) {
 bool ToolOnPath(const char* tool) {
   return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
+
+#if defined(ORMIDAL_INTEROP_SCRIPTS)
+// The peers read every kind of compressed text as our decoder does:
+// txt2pdbdoc (which cannot read an empty record, so the texts that fill
+// their records exactly are left to calibre) and calibre's own decoder.
+TEST_F(Packer, ThePeersReadCompressedTextsBack) {
+  bool txt2pdbdoc = ToolOnPath("txt2pdbdoc");
+  bool calibre = ToolOnPath("calibre-debug");
+  if (!txt2pdbdoc && !calibre) GTEST_SKIP() << "neither txt2pdbdoc nor calibre is installed";
+  std::string decoded = dir.File("decoded.txt");
+  for (const auto& [kind, text] : TextsOfEveryKind()) {
+    WriteFileBytes(dir.File("notes.txt"), text);
+    ASSERT_EQ(PackTextFile(Target().c_str(), Folder().c_str(), NameList("notes.txt").c_str(),
+                           nullptr, PackOptions{true}),
+              kResultOk)
+        << kind;
+    Bytes expected = KeptByRule(text);
+    if (txt2pdbdoc && expected.size() % 4096 != 0) {
+      std::string command = "txt2pdbdoc -d '" + Target() + "' '" + decoded + "' >/dev/null 2>&1";
+      ASSERT_EQ(std::system(command.c_str()), 0) << kind;
+      EXPECT_TRUE(ReadFileBytes(decoded) == expected) << "txt2pdbdoc, " << kind;
+      std::remove(decoded.c_str());
+    }
+    if (calibre) {
+      std::string command = "calibre-debug -e '" ORMIDAL_INTEROP_SCRIPTS
+                            "/read_document_calibre.py' '" +
+                            Target() + "' '" + decoded + "' >/dev/null 2>&1";
+      ASSERT_EQ(std::system(command.c_str()), 0) << kind;
+      EXPECT_TRUE(ReadFileBytes(decoded) == expected) << "calibre, " << kind;
+      std::remove(decoded.c_str());
+    }
+    std::remove(Target().c_str());
+  }
+}
+#endif
 
 // A real reader of the format gives the filtered text back. It cannot read
 // an empty record, so no length here is a multiple of 4096.

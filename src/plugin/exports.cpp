@@ -59,11 +59,14 @@ int Process(void* handle, int operation, const char* destination) {
 
 // Sources that cannot be converted still leave the list and the target to
 // be checked first, as for any source that cannot be opened.
+// The setting is read at each packing, so that a change to it needs no restart.
 int Pack(bool targetConverted, const char* target, bool sourcesConverted, const char* folder,
-         const std::string& names, const std::string& storedName) {
+         const std::string& names, const std::string& storedName, int flags) {
   if (!targetConverted) return kResultCannotCreate;
   if (!sourcesConverted) return PackTextFile(target, nullptr, names.c_str());
-  return PackTextFile(target, folder, names.c_str(), storedName.c_str());
+  PackOptions options;
+  options.compress = (flags & kPackFlagCompress) != 0 || CompressSetting(Module().settingsFilePath);
+  return PackTextFile(target, folder, names.c_str(), storedName.c_str(), options);
 }
 
 bool NamesSeveralFiles(const char16_t* list) {
@@ -146,7 +149,7 @@ ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void* handle) {
 }
 
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourcePath, char* addList,
-                                          int) {
+                                          int flags) {
   try {
     if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
     PathBuffer target, folder;
@@ -155,14 +158,14 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourceP
     bool sourcesConverted = PathFromHost(sourcePath != nullptr ? sourcePath : "", folder) &&
                             NameListFromHost(addList != nullptr ? addList : "", &names);
     std::string storedName = StoredNameFromHost(addList != nullptr ? addList : "");
-    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName);
+    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName, flags);
   } catch (...) {
     return kResultWriteError;
   }
 }
 
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char16_t* sourcePath,
-                                           char16_t* addList, int) {
+                                           char16_t* addList, int flags) {
   try {
     if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
     static const char16_t kEmpty[2] = {0, 0};
@@ -172,7 +175,7 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char
     bool sourcesConverted = PathFromWide(sourcePath != nullptr ? sourcePath : kEmpty, folder) &&
                             NameListFromWide(addList != nullptr ? addList : kEmpty, &names);
     std::string storedName = sourcesConverted ? StoredNameFromUtf8(names.c_str()) : "";
-    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName);
+    return Pack(targetConverted, target, sourcesConverted, folder, names, storedName, flags);
   } catch (...) {
     return kResultWriteError;
   }

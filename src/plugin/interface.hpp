@@ -19,6 +19,11 @@ namespace ormidal {
 // opened as an archive only on the user's request (256).
 inline constexpr int kPackerCaps = 1 + 4 + 256;
 
+// A bit of PackFiles' flags of this plug-in's own, above those a host sets:
+// the ormidal command asks with it for a compressed document. Without it
+// the setting Compress of ormidal.ini beside the library decides.
+inline constexpr int kPackFlagCompress = 0x10000;
+
 struct OpenArchiveRequest {
   const char* archiveName;
   std::int32_t openMode;

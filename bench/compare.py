@@ -185,9 +185,14 @@ def jobs_for(program, inputs, out):
             [(Command("gzip -dc", ["gzip", "-dc", inputs + "/text.txt.gz"], stdout=text), 0.6)]),
         Job("pack, CR LF text", Command("ormidal pack", [program, "pack", inputs + "/text_crlf.txt", database],
                                         remove=[database]),
-            [(dd(inputs + "/text_crlf.txt"), 1.3), (cat(inputs + "/text_crlf.txt"), None),
+            [(dd(inputs + "/text_crlf.txt"), 1.2), (cat(inputs + "/text_crlf.txt"), None),
              (Command("txt2pdbdoc -c", ["txt2pdbdoc", "-c", "bench", inputs + "/text_crlf.txt", peer_database],
                       remove=[peer_database]), 0.5)]),
+        Job("pack compressed, prose",
+            Command("ormidal pack --compress", [program, "pack", "--compress", inputs + "/text.txt", database],
+                    remove=[database]),
+            [(Command("txt2pdbdoc", ["txt2pdbdoc", "bench", inputs + "/text.txt", peer_database],
+                      remove=[peer_database]), 0.2)]),
         Job("list, 65535 records", Command("ormidal list", [program, "list", inputs + "/many.pdb"],
                                            stdout=out + "/listing.txt"), []),
         Job("convert, calendar of 65535 records", convert_calendar("calendar.pdb"),
@@ -210,6 +215,19 @@ def check_outputs(program, inputs, out):
         sys.exit("ormidal pack does not keep the text")
     for name in ("check.txt", "check.pdb"):
         os.remove(out + "/" + name)
+    # A compressed document reads back the same with ours and the peer's decoder.
+    run_checked([program, "pack", "--compress", inputs + "/text.txt", out + "/check.pdb"])
+    run_checked(["txt2pdbdoc", "-d", out + "/check.pdb", out + "/check.txt"], stdout=subprocess.DEVNULL)
+    if not same_bytes(out + "/check.txt", inputs + "/text.txt"):
+        sys.exit("ormidal pack --compress does not keep the text (txt2pdbdoc -d)")
+    run_checked([program, "convert", out + "/check.pdb", "-o", out + "/check.txt"])
+    if not same_bytes(out + "/check.txt", expected):
+        sys.exit("ormidal pack --compress does not keep the text (ormidal convert)")
+    ours = os.path.getsize(out + "/check.pdb")
+    theirs = os.path.getsize(inputs + "/compressed.pdb")
+    text_size = os.path.getsize(inputs + "/text.txt")
+    for name in ("check.txt", "check.pdb"):
+        os.remove(out + "/" + name)
     # Every appointment but the deleted ones becomes an event.
     for name, count in (("calendar.pdb", 65535), ("calendar_small.pdb", 1000)):
         run_checked([program, "convert", inputs + "/" + name, "-o", out + "/check.ics"])
@@ -218,6 +236,9 @@ def check_outputs(program, inputs, out):
         if events != count - count // 50:
             sys.exit("ormidal convert %s gives %d events, not %d" % (name, events, count - count // 50))
         os.remove(out + "/check.ics")
+    return ("Compressed database of the %d-byte prose: ormidal %d bytes (%.1f %%), txt2pdbdoc %d bytes "
+            "(%.1f %%); smaller: %s." % (text_size, ours, 100.0 * ours / text_size, theirs,
+                                         100.0 * theirs / text_size, "yes" if ours < theirs else "**no**"))
 
 
 def seconds(value):
@@ -282,7 +303,7 @@ def main():
         os.makedirs(out)
         print("Making %d MB inputs in %s ..." % (args.size_mb, work), file=sys.stderr)
         make_inputs(inputs, args.size_mb)
-        check_outputs(program, inputs, out)
+        sizes = check_outputs(program, inputs, out)
         jobs = [job for job in jobs_for(program, inputs, out) if args.only in job.name]
         before = load()
         print("Timing, %d runs each ..." % args.runs, file=sys.stderr)
@@ -291,6 +312,7 @@ def main():
         print("Timings: %d MB text, median of %d runs; %s before, %s after.\n" %
               (args.size_mb, args.runs, before, after))
         print(timing_table(jobs), flush=True)
+        print("\n" + sizes, flush=True)
         if args.memory_mb > 0:
             shutil.rmtree(inputs)
             print("Making %d MB inputs ..." % args.memory_mb, file=sys.stderr)

@@ -29,7 +29,8 @@ int ExtractCommand(const PluginExports& plugin, const std::string& database,
 // An empty `output` or "-" means standard output.
 int ConvertCommand(const PluginExports& plugin, const std::string& database,
                    const std::string& output);
+// `compress` asks for a compressed document; otherwise the plug-in's setting decides.
 int PackCommand(const PluginExports& plugin, const std::vector<std::string>& texts,
-                const std::string& database);
+                const std::string& database, bool compress);
 
 }  // namespace ormidal::host

@@ -47,20 +47,21 @@ PackSources ListSources(const std::vector<std::string>& texts) {
 }  // namespace
 
 int PackCommand(const PluginExports& plugin, const std::vector<std::string>& texts,
-                const std::string& database) {
+                const std::string& database, bool compress) {
   PackSources sources = ListSources(texts);
+  int flags = compress ? kPackFlagCompress : 0;
 #if defined(_WIN32)
   // The list's zero separators carry over into UTF-16 as they are.
   std::u16string target = Utf16FromUtf8(database);
   std::u16string subPath;
   std::u16string folder = Utf16FromUtf8(sources.folder);
   std::u16string names = Utf16FromUtf8(sources.names);
-  int result = plugin.PackFilesW(target.data(), subPath.data(), folder.data(), names.data(), 0);
+  int result = plugin.PackFilesW(target.data(), subPath.data(), folder.data(), names.data(), flags);
 #else
   std::string target = database;
   std::string subPath;
   int result = plugin.PackFiles(target.data(), subPath.data(), sources.folder.data(),
-                                sources.names.data(), 0);
+                                sources.names.data(), flags);
 #endif
   if (result == kResultOk) return kExitOk;
   if (result == kResultTooManyFiles && texts.size() > 1) {

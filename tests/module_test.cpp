@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/database_builder.hpp"
+
 namespace ormidal {
 namespace {
 
@@ -95,6 +97,38 @@ TEST_F(UserLanguageTest, FollowsPosixLocaleLookup) {
   }
 }
 #endif
+
+}  // namespace
+}  // namespace ormidal
+
+namespace ormidal {
+namespace {
+
+// The settings file beside the library: Compress is read as a whole number.
+TEST(CompressSetting, IsOnForAnyNumberButZero) {
+  testing::TempDir dir;
+  std::string path = dir.File("ormidal.ini");
+  EXPECT_FALSE(CompressSetting(path.c_str()));  // no file
+  EXPECT_FALSE(CompressSetting(""));
+  const struct {
+    const char* contents;
+    bool on;
+  } cases[] = {{"[ORMIDAL]\nCompress=1\n", true},    {"[ormidal]\r\ncompress = 1\r\n", true},
+               {"[ORMIDAL]\nCompress=0\n", false},   {"[ORMIDAL]\nCompress=10\n", true},
+               {"[ORMIDAL]\nCompress=yes\n", false}, {"[ORMIDAL]\nRecords=1\n", false},
+               {"[OTHER]\nCompress=1\n", false},     {"[ORMIDAL]\nCompress=\"1\"\n", true}};
+  for (const auto& c : cases) {
+    testing::WriteFileBytes(path, testing::ToBytes(c.contents));
+    EXPECT_EQ(CompressSetting(path.c_str()), c.on) << c.contents;
+  }
+}
+
+TEST(CompressSetting, TheFileSitsBesideTheLibrary) {
+  char path[platform::kPathBufferSize];
+  std::string library = std::string("folder") + platform::kSeparator + "ormidal.so";
+  ASSERT_TRUE(BuildSettingsFilePath(library.c_str(), path, sizeof path));
+  EXPECT_EQ(std::string(path), std::string("folder") + platform::kSeparator + "ormidal.ini");
+}
 
 }  // namespace
 }  // namespace ormidal

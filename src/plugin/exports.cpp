@@ -91,15 +91,19 @@ std::basic_string<Char> SourceName(const Char* folder, const Char* names) {
 
 // Sources that cannot be converted still leave the list and the target to
 // be checked first, as for any source that cannot be opened.
+// The setting is read at each packing, so that a change to it needs no restart.
 int Pack(bool targetConverted, const char* target, bool sourcesConverted, const char* folder,
-         const std::string& names, const std::string& storedName, HostFileName source) {
+         const std::string& names, const std::string& storedName, HostFileName source, int flags) {
   if (!targetConverted) return kResultCannotCreate;
   if (!sourcesConverted) return PackTextFile(target, nullptr, names.c_str());
   std::string sourcePath = std::string(folder) + names.c_str();
   source.utf8 = sourcePath.c_str();
   const PackCallbacks& callbacks = ThreadPackCallbacks();
   HostProgress progress(callbacks.processData, callbacks.processDataW, source);
-  int result = PackTextFile(target, folder, names.c_str(), storedName.c_str(), &progress);
+  PackOptions options;
+  options.compress = (flags & kPackFlagCompress) != 0 || CompressSetting(Module().settingsFilePath);
+  options.progress = &progress;
+  int result = PackTextFile(target, folder, names.c_str(), storedName.c_str(), options);
   if (result != kResultOk) return result;
   if (progress.Finish()) return kResultOk;
   platform::RemoveRegularFile(target);
@@ -199,7 +203,7 @@ ORMIDAL_EXPORT int ORMIDAL_CALL CloseArchive(void* handle) {
 }
 
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourcePath, char* addList,
-                                          int) {
+                                          int flags) {
   try {
     if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
     PathBuffer target, folder;
@@ -210,14 +214,14 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFiles(char* packedFile, char*, char* sourceP
     std::string storedName = StoredNameFromHost(addList != nullptr ? addList : "");
     std::string source = SourceName(sourcePath, addList);
     return Pack(targetConverted, target, sourcesConverted, folder, names, storedName,
-                HostFileName{source.c_str(), nullptr, nullptr});
+                HostFileName{source.c_str(), nullptr, nullptr}, flags);
   } catch (...) {
     return kResultWriteError;
   }
 }
 
 ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char16_t* sourcePath,
-                                           char16_t* addList, int) {
+                                           char16_t* addList, int flags) {
   try {
     if (NamesSeveralFiles(addList)) return kResultTooManyFiles;
     static const char16_t kEmpty[2] = {0, 0};
@@ -229,7 +233,7 @@ ORMIDAL_EXPORT int ORMIDAL_CALL PackFilesW(char16_t* packedFile, char16_t*, char
     std::string storedName = sourcesConverted ? StoredNameFromUtf8(names.c_str()) : "";
     std::u16string source = SourceName(sourcePath, addList);
     return Pack(targetConverted, target, sourcesConverted, folder, names, storedName,
-                HostFileName{nullptr, source.c_str(), nullptr});
+                HostFileName{nullptr, source.c_str(), nullptr}, flags);
   } catch (...) {
     return kResultWriteError;
   }

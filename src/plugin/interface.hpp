@@ -29,6 +29,11 @@ struct PackDefaultParams {
 };
 static_assert(sizeof(PackDefaultParams) == 272);
 
+// A bit of PackFiles' flags of this plug-in's own, above those a host sets:
+// the ormidal command asks with it for a compressed document. Without it
+// the setting Compress of ormidal.ini beside the library decides.
+inline constexpr int kPackFlagCompress = 0x10000;
+
 struct OpenArchiveRequest {
   const char* archiveName;
   std::int32_t openMode;

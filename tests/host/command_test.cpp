@@ -297,6 +297,25 @@ TEST(Command, ConvertWritesTheConvertedEntry) {
                        "no converted form");
 }
 
+TEST(Command, PackCompressMakesACompressedDatabaseThatConvertsBack) {
+  TempDir dir;
+  std::string text = dir.File("notes.txt");
+  std::string lines;
+  for (int i = 0; i < 400; ++i) lines += "the same line again, " + std::to_string(i % 7) + "\r\n";
+  WriteFileBytes(text, ToBytes(lines));
+  std::string database = dir.File("notes.pdb");
+  CommandResult packed = RunOrmidal({"pack", "--compress", text, database});
+  ASSERT_EQ(packed.exitCode, 0) << packed.err;
+  Bytes file = ReadFileBytes(database);
+  ASSERT_GT(file.size(), 78u + 16u);
+  std::size_t recordZero = (std::size_t{file[80]} << 8) | file[81];
+  ASSERT_LT(recordZero + 1, file.size());
+  EXPECT_EQ(file[recordZero + 1], 2);  // compression 2
+  EXPECT_LT(file.size(), lines.size() / 4);
+  CommandResult converted = RunOrmidal({"convert", database});
+  EXPECT_EQ(converted.out, lines);
+}
+
 TEST(Command, PackMakesADatabaseThatConvertsBack) {
   TempDir dir;
   std::string text = dir.File("notes.txt");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.hpp"
+#include "plugin/interface.hpp"
 #include "plugin_library.hpp"
 #include "support/database_builder.hpp"
 
@@ -92,6 +93,39 @@ TEST_F(PackExports, APackedTextListsAndConvertsBack) {
   std::string output = dir.File("ORMIDAL_book.txt");
   ASSERT_EQ(plugin.ProcessFile(handle, 2, nullptr, output.data()), 0);
   EXPECT_EQ(ReadFileBytes(output), WithCrLf(kept));
+  plugin.CloseArchive(handle);
+}
+
+// The command's flag asks for the compressed form; what the host then
+// converts is the same text.
+TEST_F(PackExports, TheCompressFlagGivesACompressedDocumentThatConvertsBack) {
+  Bytes text;
+  for (int i = 0; i < 3000; ++i) {
+    std::string line = "A tide table, line " + std::to_string(i % 97) + " \xE9\xFF\x03\r\n";
+    text.insert(text.end(), line.begin(), line.end());
+  }
+  WriteFileBytes(dir.File("tides.txt"), text);
+  std::string target = dir.File("tides.pdb");
+  ASSERT_EQ(PackFiles(target, std::string("tides.txt\0", 11), "", kPackFlagCompress), 0);
+  Bytes kept;
+  for (unsigned char byte : text) {
+    if (byte == '\t' || byte == '\n' || byte >= 0x20) kept.push_back(byte);
+  }
+  Bytes file = ReadFileBytes(target);
+  std::size_t recordZero =
+      (std::size_t{file[78]} << 24) | (file[79] << 16) | (file[80] << 8) | file[81];
+  EXPECT_EQ(file[recordZero + 1], 2);  // compression 2
+  EXPECT_LT(file.size(), kept.size() / 2);
+
+  OpenArchiveRequest request{target.c_str(), 0, -1};
+  void* handle = plugin.OpenArchive(&request);
+  ASSERT_NE(handle, nullptr);
+  EntryHeader header{};
+  ASSERT_EQ(plugin.ReadHeader(handle, &header), 0);
+  ASSERT_NE(std::strstr(header.fileName, "ORMIDAL_"), nullptr);
+  std::string output = dir.File("ORMIDAL_tides.txt");
+  ASSERT_EQ(plugin.ProcessFile(handle, 2, nullptr, output.data()), 0);
+  EXPECT_TRUE(ReadFileBytes(output) == WithCrLf(kept));
   plugin.CloseArchive(handle);
 }
 

@@ -152,11 +152,10 @@ int WriteEntry(const ArchiveState& state, const EntryChoice& choice, const char*
     platform::Close(&source);
     return kResultCannotCreate;
   }
-  int result =
-      !choice.converted ? CopyRange(source, destination, choice.range, progress)
-      : state.convertedCount == 0
-          ? ConvertDatabase(state, source, destination, progress)
-          : ConvertEntry(state, choice.convertedIndex, source, destination, progress);
+  int result = !choice.converted ? CopyRange(source, destination, choice.range, progress)
+               : state.convertedCount == 0
+                   ? ConvertDatabase(state, source, destination, progress)
+                   : ConvertEntry(state, choice.convertedIndex, source, destination, progress);
   platform::Close(&source);
   platform::Close(&destination);
   if (result != kResultOk && result != kResultBadData) platform::RemoveRegularFile(destName);

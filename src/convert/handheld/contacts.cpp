@@ -86,17 +86,8 @@ int ReadContact(Conversion* conversion, const HandheldRecord& record, Contact* c
   return kResultOk;
 }
 
-// N is structured: family name, given name, then three parts the handheld
-// does not have.
 int WriteName(Conversion* conversion, const Contact& contact) {
-  ContentLine line;
-  int result = AppendAscii(conversion, &line, "N:");
-  if (result == kResultOk) result = AppendStoredText(conversion, &line, contact.fields[kLastName]);
-  if (result == kResultOk) result = AppendAscii(conversion, &line, ";");
-  if (result == kResultOk) result = AppendStoredText(conversion, &line, contact.fields[kFirstName]);
-  if (result == kResultOk) result = AppendAscii(conversion, &line, ";;;");
-  if (result == kResultOk) result = EndLine(conversion, &line);
-  return result;
+  return WriteStructuredName(conversion, contact.fields[kLastName], contact.fields[kFirstName]);
 }
 
 // The name an address book lists the card under, which vCard requires: the

@@ -202,14 +202,7 @@ int ReadLaterContact(Conversion* conversion, const HandheldRecord& record, Later
 }
 
 int WriteName(Conversion* conversion, const LaterContact& contact) {
-  ContentLine line;
-  int result = AppendAscii(conversion, &line, "N:");
-  if (result == kResultOk) result = AppendStoredText(conversion, &line, contact.fields[kLastName]);
-  if (result == kResultOk) result = AppendAscii(conversion, &line, ";");
-  if (result == kResultOk) result = AppendStoredText(conversion, &line, contact.fields[kFirstName]);
-  if (result == kResultOk) result = AppendAscii(conversion, &line, ";;;");
-  if (result == kResultOk) result = EndLine(conversion, &line);
-  return result;
+  return WriteStructuredName(conversion, contact.fields[kLastName], contact.fields[kFirstName]);
 }
 
 // The person's name, else the company, else the first phone or e-mail,

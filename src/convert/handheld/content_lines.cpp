@@ -190,6 +190,18 @@ int WriteTextProperty(Conversion* conversion, const char* name, const StoredStri
   return result;
 }
 
+int WriteStructuredName(Conversion* conversion, const StoredString& familyName,
+                        const StoredString& givenName) {
+  ContentLine line;
+  int result = AppendAscii(conversion, &line, "N:");
+  if (result == kResultOk) result = AppendStoredText(conversion, &line, familyName);
+  if (result == kResultOk) result = AppendAscii(conversion, &line, ";");
+  if (result == kResultOk) result = AppendStoredText(conversion, &line, givenName);
+  if (result == kResultOk) result = AppendAscii(conversion, &line, ";;;");
+  if (result == kResultOk) result = EndLine(conversion, &line);
+  return result;
+}
+
 int WriteAsciiLine(Conversion* conversion, const char* text) {
   ContentLine line;
   if (int result = AppendAscii(conversion, &line, text); result != kResultOk) return result;

@@ -64,6 +64,11 @@ int EndLine(Conversion* conversion, ContentLine* line);
 // "NAME:value" for a stored text value; nothing when the value is absent.
 int WriteTextProperty(Conversion* conversion, const char* name, const StoredString& value);
 
+// vCard's structured name: family name, given name, then the three parts
+// (additional names, prefixes, suffixes) the handheld does not keep.
+int WriteStructuredName(Conversion* conversion, const StoredString& familyName,
+                        const StoredString& givenName);
+
 // A whole line of ASCII, such as "BEGIN:VCARD".
 int WriteAsciiLine(Conversion* conversion, const char* text);
 int WriteAsciiLine(Conversion* conversion, const AsciiText& text);

@@ -23,6 +23,15 @@ constexpr std::size_t kMaxRun = 8;
 // Prose gains little beyond this and the time grows with it.
 constexpr int kChainDepth = 16;
 
+// A choice's key: its cost in code bytes above the step taken.
+constexpr unsigned kStepBits = 5;
+static_assert(kStepCopyBase + kMaxCopy < (1u << kStepBits));
+constexpr unsigned StepKey(unsigned cost, unsigned char step) { return (cost << kStepBits) | step; }
+// A cost beyond the text's end, larger than any real one, and a key larger
+// than any real choice's.
+constexpr unsigned kNoCost = 0xFFFFu;
+constexpr unsigned kNoKey = ~0u;
+
 // A byte the decoder takes as itself when it stands alone.
 constexpr bool IsPlain(unsigned char byte) { return byte == 0 || (byte >= 0x09 && byte <= 0x7F); }
 
@@ -99,47 +108,49 @@ void FindCopies(Lz77Encoder* encoder, const unsigned char* text, std::size_t siz
 }
 
 // The cheapest codes from each position to the end, from the end backwards.
+// Each choice is a key of its cost above its step, so that the smallest
+// key wins without a branch: which code wins changes from byte to byte, and
+// a mispredicted branch there costs more than the choice itself. The costs
+// of the next two positions stay in registers, as each position waits for
+// them.
+//
+// Of the copies from a position only the longest is weighed. The rest of
+// the text costs no more from one position further on, whatever the code
+// there, with one exception: a copy of three bytes whose last two need a
+// run. So a shorter copy is never cheaper but there, and weighing every
+// length would cost as much time as the search for copies does, for a
+// handful of bytes in a megabyte.
 void ChooseCodes(Lz77Encoder* encoder, const unsigned char* text, std::size_t size) {
   unsigned short* cost = encoder->cost;
   cost[size] = 0;
+  unsigned next = 0;             // cost[i + 1]
+  unsigned afterNext = kNoCost;  // cost[i + 2]
   for (std::size_t i = size; i-- > 0;) {
-    unsigned best = 0xFFFFu;
-    unsigned char choice = 0;
-    auto consider = [&](unsigned candidate, unsigned char step) {
-      if (candidate < best) {
-        best = candidate;
-        choice = step;
-      }
-    };
-    if (IsPlain(text[i])) consider(1u + cost[i + 1], kStepLiteral);
-    if (text[i] == ' ' && i + 1 < size && PairsWithSpace(text[i + 1])) {
-      consider(1u + cost[i + 2], kStepSpacePair);
-    }
+    unsigned char byte = text[i];
+    bool plain = IsPlain(byte);
+    unsigned best = plain ? StepKey(1u + next, kStepLiteral) : kNoKey;
+    bool pair = byte == ' ' && i + 1 < size && PairsWithSpace(text[i + 1]);
+    unsigned pairKey = pair ? StepKey(1u + afterNext, kStepSpacePair) : kNoKey;
+    best = pairKey < best ? pairKey : best;
     // A run that starts with a plain byte costs what that byte's literal and
     // the rest of the run cost, so only the other bytes start one.
-    if (!IsPlain(text[i])) {
+    if (!plain) {
       std::size_t longestRun = size - i < kMaxRun ? size - i : kMaxRun;
       for (std::size_t run = 1; run <= longestRun; ++run) {
-        consider(static_cast<unsigned>(1 + run + cost[i + run]),
-                 static_cast<unsigned char>(kStepRunBase + run));
+        unsigned key = StepKey(static_cast<unsigned>(1 + run + cost[i + run]),
+                               static_cast<unsigned char>(kStepRunBase + run));
+        best = key < best ? key : best;
       }
     }
-    // Every copy length up to the longest is there; of equally cheap ones
-    // the longest is taken.
-    // A key of the cost and 15 less the length keeps the loop free of
-    // branches.
-    std::size_t longestCopy = encoder->matchLength[i];
-    if (longestCopy >= kMinCopy) {
-      unsigned cheapest = ~0u;
-      for (std::size_t length = kMinCopy; length <= longestCopy; ++length) {
-        unsigned key = (static_cast<unsigned>(cost[i + length]) << 4) | (15u - length);
-        cheapest = key < cheapest ? key : cheapest;
-      }
-      consider(2u + (cheapest >> 4),
-               static_cast<unsigned char>(kStepCopyBase + 15u - (cheapest & 15u)));
-    }
-    cost[i] = static_cast<unsigned short>(best);
-    encoder->step[i] = choice;
+    std::size_t copy = encoder->matchLength[i];
+    unsigned copyKey = copy >= kMinCopy ? StepKey(2u + cost[i + copy],
+                                                  static_cast<unsigned char>(kStepCopyBase + copy))
+                                        : kNoKey;
+    best = copyKey < best ? copyKey : best;
+    afterNext = next;
+    next = best >> kStepBits;
+    cost[i] = static_cast<unsigned short>(next);
+    encoder->step[i] = static_cast<unsigned char>(best & ((1u << kStepBits) - 1));
   }
 }
 

@@ -124,6 +124,24 @@ TEST(ConvertDocument, DecodesRecordsLargerThanItsBuffers) {
   EXPECT_EQ(converted.bytes, Concat({Filtered(text), repeated}));
 }
 
+// Uncompressed records side by side are copied as one stretch, which must
+// still stop at the last text record, across read chunks. (Records stored
+// out of order are in ClippedTextRecordGivesTheBytesThatExist.)
+TEST(ConvertDocument, UncompressedRecordsSideBySideGiveTheirTextAndNoMore) {
+  Bytes text = LongText(700 * 1024 + 5);
+  DatabaseBuilder builder;
+  builder.Kind("TEXt", "REAd").AddRecord(DocumentHeader(1, 0, 176));
+  for (std::size_t at = 0; at < text.size(); at += 4096) {
+    auto end = text.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, text.size()));
+    builder.AddRecord(Bytes(text.begin() + static_cast<std::ptrdiff_t>(at), end));
+  }
+  builder.AddRecord("BOOKMARK\n");
+  Converted converted = Convert(builder);
+  EXPECT_EQ(converted.result, kResultOk);
+  ASSERT_EQ(converted.bytes.size(), Filtered(text).size());
+  EXPECT_EQ(converted.bytes, Filtered(text));
+}
+
 TEST(ConvertDocument, WithoutAUsableHeaderEverythingFromRecordOneIsText) {
   struct Case {
     const char* what;

@@ -39,11 +39,13 @@ int WriteRaw(Conversion* conversion, const unsigned char* bytes, std::size_t siz
 }
 
 int WriteFiltered(Conversion* conversion, const unsigned char* bytes, std::size_t size) {
-  // The filter writes at most twice its input.
-  constexpr std::size_t kPiece = kWriteBufferSize / 2;
+  // The filter writes at most twice its input: each piece is as much as
+  // surely fits the room left, so the buffer goes out nearly full.
+  constexpr std::size_t kLeastRoom = 8 * 1024;
   while (size > 0) {
-    std::size_t piece = size < kPiece ? size : kPiece;
-    if (int result = Reserve(conversion, 2 * piece); result != kResultOk) return result;
+    if (int result = Reserve(conversion, kLeastRoom); result != kResultOk) return result;
+    std::size_t half = (kWriteBufferSize - conversion->written) / 2;
+    std::size_t piece = size < half ? size : half;
     conversion->written +=
         ExpandLineEnds(bytes, piece, conversion->writeBuffer + conversion->written);
     bytes += piece;

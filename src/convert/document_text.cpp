@@ -78,11 +78,28 @@ int DecodeTextRecord(Conversion* conversion, ByteRange range) {
   return kResultOk;
 }
 
+// Uncompressed records that follow one another in the file are one stretch
+// of text: they are copied in one go, not a record at a time.
+int CopyTextRecords(Conversion* conversion, const TextRecords& text) {
+  for (std::uint32_t index = 1; index <= text.count;) {
+    ByteRange stretch = RecordRange(*conversion->state, index++);
+    for (; index <= text.count; ++index) {
+      ByteRange next = RecordRange(*conversion->state, index);
+      if (next.start != stretch.start + stretch.size) break;
+      stretch.size += next.size;
+      stretch.clipped = stretch.clipped || next.clipped;
+    }
+    if (int result = CopyRange(conversion, stretch, Filtering::kText); result != kResultOk) {
+      return result;
+    }
+  }
+  return kResultOk;
+}
+
 int ConvertTextRecords(Conversion* conversion, const TextRecords& text) {
+  if (!text.compressed) return CopyTextRecords(conversion, text);
   for (std::uint32_t index = 1; index <= text.count; ++index) {
-    ByteRange range = RecordRange(*conversion->state, index);
-    int result = text.compressed ? DecodeTextRecord(conversion, range)
-                                 : CopyRange(conversion, range, Filtering::kText);
+    int result = DecodeTextRecord(conversion, RecordRange(*conversion->state, index));
     if (result != kResultOk) return result;
   }
   return kResultOk;

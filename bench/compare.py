@@ -10,7 +10,8 @@ temporary folder that is removed at the end (--keep leaves it). Every timed
 command starts a process, so process start is always included; the runs of
 all commands are interleaved, so a burst of load from elsewhere hits them
 alike. Medians are reported. Peak memory is read from /usr/bin/time -v on
-inputs of --memory-mb megabytes.
+inputs of --memory-mb megabytes. Each time is shown as the median with the
+fastest and the slowest run in brackets.
 
 A byte transform reads the file into the process and writes its result out,
 so it is measured against a copy that does the same: dd with 256 KiB
@@ -245,6 +246,12 @@ def seconds(value):
     return "%.1f ms" % (value * 1000) if value < 1 else "%.3f s" % value
 
 
+def with_spread(command):
+    """The median, and the fastest and slowest run around it."""
+    return "%s (%s–%s)" % (seconds(command.median()), seconds(min(command.times)),
+                           seconds(max(command.times)))
+
+
 def time_jobs(jobs, runs):
     commands = [command for job in jobs for command in job.commands()]
     for command in commands:  # once untimed: caches warm, as for every later run
@@ -261,14 +268,16 @@ def timing_table(jobs):
         mine = job.ormidal.median()
         if not job.references:
             met = "yes" if mine < LIST_LIMIT_S else "**no**"
-            rows.append("| %s | %s | (process start included) | | | < 50 ms | %s |" % (job.name, seconds(mine), met))
+            rows.append("| %s | %s | (process start included) | | | < 50 ms | %s |" %
+                        (job.name, with_spread(job.ormidal), met))
         for command, limit in job.references:
             theirs = command.median()
             ratio = mine / theirs
             target = "≤ %.1f ×" % limit if limit is not None else "(shown only)"
             met = "" if limit is None else ("yes" if ratio <= limit else "**no**")
-            rows.append("| %s | %s | %s | %s | %.2f | %s | %s |" % (job.name, seconds(mine), command.label,
-                                                               seconds(theirs), ratio, target, met))
+            rows.append("| %s | %s | %s | %s | %.2f | %s | %s |" % (job.name, with_spread(job.ormidal),
+                                                               command.label, with_spread(command), ratio,
+                                                               target, met))
     return "\n".join(rows)
 
 

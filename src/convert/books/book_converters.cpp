@@ -110,7 +110,7 @@ struct TextJob {
 };
 
 // The tables and the rebuilding of a KF8 book's parts.
-struct Kf8Parts : public PositionLinks {
+struct Kf8Parts final : public PositionLinks {
   explicit Kf8Parts(OpenedBook* book) : text(book, &tables) {}
   bool Position(std::uint32_t fragment, std::uint32_t offset,
                 std::uint32_t* position) const override {

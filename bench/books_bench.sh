@@ -2,7 +2,8 @@
 # Books: the .html and .txt conversions of a >= 10 MB PalmDOC book made by
 # calibre, against `mobitool -7 -d` (libmobi-tools), calibre's own
 # `ebook-convert book.mobi book.txt` and `dd bs=256K`; time and peak memory
-# (GNU time's maximum resident size) of each.
+# (GNU time's maximum resident size) of each; then the same for the book
+# made as KF8 (.azw3).
 #   bench/books_bench.sh ORMIDAL [WORK_FOLDER]
 set -euo pipefail
 ormidal=$1
@@ -36,3 +37,11 @@ if [ "${ORMIDAL_BENCH_CALIBRE:-1}" = 1 ]; then
   /usr/bin/time -f "ebook-convert .txt: %e s, %M KiB" ebook-convert big.mobi calibre.txt >/dev/null
 fi
 ls -l raw/*.rawml big.html.out big.txt
+# The same book as KF8: its parts rebuilt, against mobitool -s, which
+# rebuilds them too (and mobitool -d, which only decodes).
+[ -f big.azw3 ] || ebook-convert big.html big.azw3 >/dev/null
+mkdir -p kf8-raw kf8-parts
+/usr/bin/time -f "KF8 mobitool -d: %e s, %M KiB" mobitool -d -o kf8-raw big.azw3 >/dev/null
+/usr/bin/time -f "KF8 mobitool -s: %e s, %M KiB" mobitool -s -o kf8-parts big.azw3 >/dev/null
+/usr/bin/time -f "KF8 ormidal .html: %e s, %M KiB" "$ormidal" convert big.azw3 -o big-kf8.html.out
+/usr/bin/time -f "KF8 ormidal .txt: %e s, %M KiB" "$ormidal" convert big.azw3 -o big-kf8.txt

@@ -284,6 +284,26 @@ TEST(BookEntries, LinkTargetsStayBounded) {
   for (std::size_t i = 1; i < targets->Count(); ++i) ASSERT_LT(targets->At(i - 1), targets->At(i));
 }
 
+// However the decoded text is cut into pieces, the same links are found: a
+// name or a value may be split anywhere.
+TEST(BookEntries, LinkTargetsFindLinksCutByPieceEnds) {
+  const std::string markup =
+      "<a filepos=12>x</a><A FILEPOS=\"0034\">ffilepos=5 filepos='77' filepos= "
+      "fileposition=9 <a filepos=4294967295>filepos=6";
+  const std::vector<std::uint32_t> expected = {5, 6, 12, 34, 77, 4294967295u};
+  for (std::size_t piece = 1; piece <= markup.size(); ++piece) {
+    auto targets = std::make_unique<LinkTargets>();
+    for (std::size_t at = 0; at < markup.size(); at += piece) {
+      std::size_t size = std::min(piece, markup.size() - at);
+      targets->Feed(reinterpret_cast<const unsigned char*>(markup.data() + at), size);
+    }
+    targets->Finish();
+    std::vector<std::uint32_t> found;
+    for (std::size_t i = 0; i < targets->Count(); ++i) found.push_back(targets->At(i));
+    ASSERT_EQ(found, expected) << "pieces of " << piece;
+  }
+}
+
 }  // namespace
 }  // namespace ormidal::testing
 

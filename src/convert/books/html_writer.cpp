@@ -87,30 +87,62 @@ void LinkTargets::Add(std::uint32_t target) {
   targets_[count_++] = target;
 }
 
-void LinkTargets::Feed(const unsigned char* markup, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    unsigned char c = Lower(markup[i]);
-    if (inValue_) {
-      if (IsDigit(c) && digits_ < kMaxDigits) {
-        value_ = value_ * 10 + (c - '0');
-        ++digits_;
-        continue;
-      }
-      if ((c == '"' || c == '\'') && digits_ == 0) continue;
-      inValue_ = false;
-      if (digits_ > 0) Add(value_);
+// Reads the digits of a filepos value from markup[at]; the value may run on
+// into the next piece. Returns where the scan goes on.
+std::size_t LinkTargets::ReadValue(const unsigned char* markup, std::size_t size, std::size_t at) {
+  for (; at < size; ++at) {
+    unsigned char c = markup[at];
+    if (IsDigit(c) && digits_ < kMaxDigits) {
+      value_ = value_ * 10 + (c - '0');
+      ++digits_;
+      continue;
     }
-    if (c == static_cast<unsigned char>(kFilepos[matched_])) {
-      if (++matched_ == kFileposLength) {
-        matched_ = 0;
-        inValue_ = true;
-        digits_ = 0;
-        value_ = 0;
-      }
-    } else {
-      matched_ = c == 'f' ? 1 : 0;
-    }
+    if ((c == '"' || c == '\'') && digits_ == 0) continue;
+    inValue_ = false;
+    if (digits_ > 0) Add(value_);
+    return at;
   }
+  return at;
+}
+
+// Whether the bytes just before markup[at] spell "filepos" in any case,
+// counting the tail of the pieces before.
+bool LinkTargets::FileposEndsAt(const unsigned char* markup, std::size_t at) const {
+  constexpr std::size_t kName = kFileposLength - 1;
+  for (std::size_t k = 1; k <= kName; ++k) {
+    unsigned char c = at >= k ? markup[at - k] : tail_[kName - (k - at)];
+    if (Lower(c) != static_cast<unsigned char>(kFilepos[kName - k])) return false;
+  }
+  return true;
+}
+
+void LinkTargets::KeepTail(const unsigned char* markup, std::size_t size) {
+  constexpr std::size_t kName = kFileposLength - 1;
+  if (size >= kName) {
+    std::memcpy(tail_, markup + size - kName, kName);
+    return;
+  }
+  std::memmove(tail_, tail_ + size, kName - size);
+  std::memcpy(tail_ + kName - size, markup, size);
+}
+
+// The name ends in '=', which markup has far fewer of than letters: the
+// scan jumps from one '=' to the next and looks back.
+void LinkTargets::Feed(const unsigned char* markup, std::size_t size) {
+  std::size_t at = inValue_ ? ReadValue(markup, size, 0) : 0;
+  while (at < size) {
+    const void* found = std::memchr(markup + at, '=', size - at);
+    if (found == nullptr) break;
+    std::size_t equals =
+        static_cast<std::size_t>(static_cast<const unsigned char*>(found) - markup);
+    at = equals + 1;
+    if (!FileposEndsAt(markup, equals)) continue;
+    inValue_ = true;
+    digits_ = 0;
+    value_ = 0;
+    at = ReadValue(markup, size, at);
+  }
+  KeepTail(markup, size);
 }
 
 void LinkTargets::Finish() {
@@ -271,10 +303,16 @@ int HtmlWriter::Feed(const unsigned char* markup, std::size_t size, std::uint32_
     switch (state_) {
       case State::kText: {
         PutAnchors(offset + static_cast<std::uint32_t>(at));
-        std::size_t end = at;
-        std::uint32_t stop =
-            targets_ && nextTarget_ < targets_->Count() ? targets_->At(nextTarget_) : 0xFFFFFFFFu;
-        while (end < size && markup[end] != '<' && offset + end < stop) ++end;
+        // The text runs to the next tag or the next anchor's place, which
+        // PutAnchors has left ahead of `at`.
+        std::size_t limit = size;
+        if (targets_ != nullptr && nextTarget_ < targets_->Count()) {
+          std::uint64_t stop = targets_->At(nextTarget_);
+          if (stop > offset + at && stop - offset < size) limit = stop - offset;
+        }
+        const void* tag = std::memchr(markup + at, '<', limit - at);
+        std::size_t end =
+            tag ? static_cast<std::size_t>(static_cast<const unsigned char*>(tag) - markup) : limit;
         if (end > at) {
           Emit(markup + at, end - at);
           at = end;

@@ -28,8 +28,12 @@ class LinkTargets {
 
  private:
   void Compact();
+  std::size_t ReadValue(const unsigned char* markup, std::size_t size, std::size_t at);
+  bool FileposEndsAt(const unsigned char* markup, std::size_t at) const;
+  void KeepTail(const unsigned char* markup, std::size_t size);
   std::size_t count_ = 0;
-  std::size_t matched_ = 0;  // of "filepos="
+  // The last bytes of the pieces fed so far, for a name cut by a piece's end.
+  unsigned char tail_[7] = {};
   bool inValue_ = false;
   int digits_ = 0;
   std::uint32_t value_ = 0;

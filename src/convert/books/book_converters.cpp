@@ -344,6 +344,8 @@ int ConvertKf8Html(HtmlJob* job, Kf8Parts* parts) {
   WriteText(&writer, "</head><body>\r\n");
   PartsOut out(&writer);
   result = parts->text.WriteParts(&out);
+  // Anchors for targets past the text still go inside the body.
+  writer.Finish();
   WriteText(&writer, "\r\n</body></html>\r\n");
   int finished = writer.Finish();
   return result != kResultOk ? result : finished;

@@ -435,3 +435,40 @@ TEST(Kf8Book, IndexEntriesDecode) {
 
 }  // namespace
 }  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+struct Collected {
+  std::string plain, references;
+  void Plain(const char* text, std::size_t size) { plain.append(text, size); }
+  void Reference(const char* text, std::size_t size) {
+    references.append(text, size);
+    references += '|';
+  }
+};
+
+// However the stream is cut, every reference comes out whole and every
+// other byte as text, in order.
+TEST(Kf8Book, ReferencesSurviveEveryCut) {
+  const std::string stream =
+      "kkindle:pos:fid:0001:off:0000000002\" kindlX url(kindle:embed:0003?mime=image/png)"
+      " kindle:" +
+      std::string(100, 'z') + " end kindle:flow:0002";
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    KindleReferences references;
+    Collected out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(stream.data());
+    references.Feed(bytes, cut, out);
+    references.Feed(bytes + cut, stream.size() - cut, out);
+    references.Finish(out);
+    EXPECT_EQ(out.references,
+              "kindle:pos:fid:0001:off:0000000002|kindle:embed:0003?mime=image/png|"
+              "kindle:flow:0002|");
+    EXPECT_EQ(out.plain, "k\" kindlX url() kindle:" + std::string(100, 'z') + " end ");
+  }
+}
+
+}  // namespace
+}  // namespace ormidal::testing

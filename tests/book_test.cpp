@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "convert/books/html_writer.hpp"
+#include "convert/books/kf8_index.hpp"
 #include "convert/books/trailing_entries.hpp"
 #include "convert/charset.hpp"
 #include "convert/converters.hpp"
@@ -281,6 +282,192 @@ TEST(BookEntries, LinkTargetsStayBounded) {
   targets->Finish();
   ASSERT_EQ(targets->Count(), LinkTargets::kCapacity);
   for (std::size_t i = 1; i < targets->Count(); ++i) ASSERT_LT(targets->At(i - 1), targets->At(i));
+}
+
+// However the decoded text is cut into pieces, the same links are found: a
+// name or a value may be split anywhere.
+TEST(BookEntries, LinkTargetsFindLinksCutByPieceEnds) {
+  const std::string markup =
+      "<a filepos=12>x</a><A FILEPOS=\"0034\">ffilepos=5 filepos='77' filepos= "
+      "fileposition=9 <a filepos=4294967295>filepos=6";
+  const std::vector<std::uint32_t> expected = {5, 6, 12, 34, 77, 4294967295u};
+  for (std::size_t piece = 1; piece <= markup.size(); ++piece) {
+    auto targets = std::make_unique<LinkTargets>();
+    for (std::size_t at = 0; at < markup.size(); at += piece) {
+      std::size_t size = std::min(piece, markup.size() - at);
+      targets->Feed(reinterpret_cast<const unsigned char*>(markup.data() + at), size);
+    }
+    targets->Finish();
+    std::vector<std::uint32_t> found;
+    for (std::size_t i = 0; i < targets->Count(); ++i) found.push_back(targets->At(i));
+    ASSERT_EQ(found, expected) << "pieces of " << piece;
+  }
+}
+
+}  // namespace
+}  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+// Two parts: the first's fragments go inside its <div> and after it, the
+// second links back into the first; a style sheet with a picture; a
+// fragment long enough to span text records.
+BookShape Kf8Book() {
+  const std::string head =
+      "<?xml version=\"1.0\"?><html><head><title>x</title><link rel=\"stylesheet\" "
+      "href=\"kindle:flow:0001?mime=text/css\"/></head>";
+  BookShape shape;
+  shape.encoding = 65001;
+  const std::string first = head + "<body aid=\"0\"><div></div><p>tail</p></body></html>";
+  const std::int64_t inDiv = static_cast<std::int64_t>(first.find("</div>"));
+  const std::string one = "<p>One " + std::string(5000, 'w') + "</p>";
+  shape.parts.push_back({first, {{inDiv, one}, {inDiv + 6 + one.size(), "<p>Two</p>"}}});
+  const std::string second = head + "<body></body></html>";
+  shape.parts.push_back({second,
+                         {{static_cast<std::int64_t>(second.find("</body>")),
+                           "<h2>Target</h2><p><a href=\"kindle:pos:fid:0002:off:0000000002\">"
+                           "back</a></p>"}}});
+  shape.flows = {"p{background:url(kindle:embed:0001?mime=image/png)} a<b{}"};
+  shape.pictures = {kPng};
+  return shape;
+}
+
+TEST(Kf8Book, PartsAreRebuiltInOrder) {
+  const std::string wholeText =
+      "One " + std::string(5000, 'w') + "\r\n\r\nTwo\r\n\r\ntail\r\n\r\nTarget\r\n\r\nback\r\n";
+  BookShape beforeSkeleton = Kf8Book(), pastEnd = Kf8Book(), unended = Kf8Book(),
+            noIndex = Kf8Book();
+  beforeSkeleton.parts[1].fragments[0].first = -1;
+  pastEnd.parts[0].fragments[1].first = 100000;
+  unended.unendedFragmentNumber = true;
+  noIndex.skeletonIndexOnText = true;
+  const TextCase cases[] = {
+      {"whole", Kf8Book(), kResultOk, wholeText},
+      {"a fragment placed before its skeleton", beforeSkeleton, kResultBadData,
+       wholeText.substr(0, wholeText.find("\r\nTarget"))},
+      {"an insert position past the part's end is its end", pastEnd, kResultBadData,
+       "One " + std::string(5000, 'w') + "\r\n\r\ntail\r\n\r\nTwo\r\n\r\nTarget\r\n\r\nback\r\n"},
+      {"a number without an end", unended, kResultBadData,
+       wholeText.substr(0, wholeText.find("\r\nTarget"))},
+      {"a skeleton index that is no index", noIndex, kResultBadData, ""},
+  };
+  for (const TextCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir dir;
+    OpenedBook book(WriteBook(dir, test.shape));
+    Entry text = book.Convert(0);
+    EXPECT_EQ(text.result, test.result);
+    EXPECT_EQ(BodyOf(text.bytes), test.body);
+  }
+}
+
+TEST(Kf8Book, HtmlIsOneDocumentWithWorkingLinks) {
+  BookShape shape = Kf8Book();
+  TempDir dir;
+  OpenedBook book(WriteBook(dir, shape));
+  Entry html = book.Convert(1);
+  EXPECT_EQ(html.result, kResultOk);
+  // The link's target: the second part's fragment, two bytes in, which is
+  // inside its first tag.
+  const std::string& second = shape.parts[1].skeleton;
+  std::size_t first = shape.parts[0].skeleton.size() + shape.parts[0].fragments[0].second.size() +
+                      shape.parts[0].fragments[1].second.size();
+  std::string anchor = "filepos" + std::to_string(first + second.find("</body>") + 2);
+  const std::string wanted[] = {
+      "<style>\r\np{background:url(Images/00001.png)} a\\3C b{}\r\n</style>",
+      "</head><body>\r\n<div  aid=\"0\"><div><p>One w",
+      "</p></div><p>Two</p><p>tail</p></div ><div >",
+      "<h2><a id=\"" + anchor + "\"></a>Target</h2><p><a href=\"#" + anchor + "\">back</a>",
+  };
+  for (const std::string& piece : wanted)
+    EXPECT_NE(html.bytes.find(piece), std::string::npos) << piece;
+  for (const char* gone : {"<?xml", "<title>x</title>", "kindle:", "<body aid", "</html><"})
+    EXPECT_EQ(html.bytes.find(gone), std::string::npos) << gone;
+  EXPECT_EQ(html.bytes.find("<style>", html.bytes.find("</style>")), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+// The tag walk: groups of values, values given by byte count, the end flag
+// moving on to the next control byte, and entries that lie.
+TEST(Kf8Book, IndexEntriesDecode) {
+  IndexTags tags{{{1, 1, 0x03, false},
+                  {6, 2, 0x0C, false},
+                  {0, 0, 0, true},
+                  {7, 1, 0x01, false},
+                  {0, 0, 0, true}},
+                 5,
+                 2};
+  using Values = std::vector<std::pair<int, std::uint32_t>>;
+  struct Case {
+    const char* name;
+    Bytes entry;
+    bool ok;
+    Values values;
+  };
+  const Case cases[] = {
+      {"two groups of one", {2, 'a', 'b', 0x02, 0x00, 0x81, 0x82}, true, {{1, 1}, {1, 2}}},
+      {"by byte count, then the next control byte",
+       {0, 0x0C, 0x01, 0x83, 0x01, 0x80, 0x85, 0x89},
+       true,
+       {{6, 128}, {6, 5}, {7, 9}}},
+      {"a number past 32 bits", {0, 0x01, 0x00, 0x7F, 0x7F, 0x7F, 0x7F, 0xFF}, false, {}},
+      {"a label past the entry", {9, 'a', 0x01, 0x00}, false, {}},
+      {"a number that never ends", {0, 0x01, 0x00, 0x01}, false, {}},
+      {"a byte count past the entry", {0, 0x0C, 0x00, 0x85, 0x81}, false, {}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    IndexEntry entry;
+    ASSERT_EQ(ParseIndexEntry(tags, test.entry.data(), test.entry.size(), &entry), test.ok);
+    if (!test.ok) continue;
+    Values values;
+    for (std::size_t i = 0; i < entry.valueCount; ++i)
+      values.push_back({entry.valueTag[i], entry.value[i]});
+    EXPECT_EQ(values, test.values);
+  }
+}
+
+}  // namespace
+}  // namespace ormidal::testing
+
+namespace ormidal::testing {
+namespace {
+
+struct Collected {
+  std::string plain, references;
+  void Plain(const char* text, std::size_t size) { plain.append(text, size); }
+  void Reference(const char* text, std::size_t size) {
+    references.append(text, size);
+    references += '|';
+  }
+};
+
+// However the stream is cut, every reference comes out whole and every
+// other byte as text, in order.
+TEST(Kf8Book, ReferencesSurviveEveryCut) {
+  const std::string stream =
+      "kkindle:pos:fid:0001:off:0000000002\" kindlX url(kindle:embed:0003?mime=image/png)"
+      " kindle:" +
+      std::string(100, 'z') + " end kindle:flow:0002";
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    KindleReferences references;
+    Collected out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(stream.data());
+    references.Feed(bytes, cut, out);
+    references.Feed(bytes + cut, stream.size() - cut, out);
+    references.Finish(out);
+    EXPECT_EQ(out.references,
+              "kindle:pos:fid:0001:off:0000000002|kindle:embed:0003?mime=image/png|"
+              "kindle:flow:0002|");
+    EXPECT_EQ(out.plain, "k\" kindlX url() kindle:" + std::string(100, 'z') + " end ");
+  }
 }
 
 }  // namespace

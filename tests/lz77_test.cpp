@@ -103,6 +103,51 @@ TEST(Lz77, RoundTripsLongTexts) {
   EXPECT_EQ(decoded.bytes, text);
 }
 
+// Every code at every distance, decoded by the plain rule to check the
+// decoder's word-wide stores against; the output buffer is exactly as large
+// as the output, so the last codes land at its very end.
+TEST(Lz77, AgreesWithTheByteRuleForEveryCodeNearTheBufferEnd) {
+  std::mt19937 random(11);
+  Bytes in;
+  Bytes expected;
+  while (expected.size() < 6000) {
+    unsigned kind = random() % 4;
+    if (kind == 0 || expected.size() < 3) {
+      unsigned char literal = static_cast<unsigned char>('a' + random() % 26);
+      in.push_back(literal);
+      expected.push_back(literal);
+    } else if (kind == 1) {
+      unsigned char count = static_cast<unsigned char>(1 + random() % 8);
+      in.push_back(count);
+      for (unsigned k = 0; k < count; ++k) {
+        unsigned char raw = static_cast<unsigned char>(0x80 + random() % 128);
+        in.push_back(raw);
+        expected.push_back(raw);
+      }
+    } else if (kind == 2) {
+      unsigned char code = static_cast<unsigned char>(0xC0 + random() % 64);
+      in.push_back(code);
+      expected.push_back(' ');
+      expected.push_back(static_cast<unsigned char>(code ^ 0x80));
+    } else {
+      std::size_t reach = std::min<std::size_t>(expected.size(), 40);
+      std::size_t distance = 1 + random() % reach;
+      std::size_t length = 3 + random() % 8;
+      Bytes code = CopyCode(static_cast<unsigned>(distance), static_cast<unsigned>(length));
+      in.insert(in.end(), code.begin(), code.end());
+      for (std::size_t k = 0; k < length; ++k)
+        expected.push_back(expected[expected.size() - distance]);
+    }
+  }
+  for (std::size_t cut = in.size() - 40; cut <= in.size(); ++cut) {
+    Bytes piece(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(cut));
+    Decoded whole = Decode(piece, 8 * piece.size());
+    Decoded exact = Decode(piece, whole.bytes.size());
+    ASSERT_EQ(exact.bytes, whole.bytes) << cut;
+    ASSERT_EQ(Bytes(expected.begin(), expected.begin() + whole.bytes.size()), whole.bytes) << cut;
+  }
+}
+
 // The rule, byte by byte, to check the block-wise filter against.
 Bytes ExpandOneByOne(const Bytes& in) {
   Bytes out;

@@ -74,14 +74,50 @@ inline std::size_t CodeLength(unsigned char code) {
   }
 }
 
-// While a whole longest code and its longest output fit, no code needs a
+// Output room the fast loop keeps free: it stores whole 8- and 16-byte
+// words where a code needs fewer bytes, past the output's end but never past
+// the buffer's; those bytes are overwritten by the next codes.
+constexpr std::size_t kFastOutputSlack = 16;
+
+// A copy whose source lies at least 16 bytes back cannot overlap a 16-byte
+// store: it is moved as one word; a closer one repeats byte by byte.
+inline void CopyBackFast(unsigned char* to, std::size_t distance, std::size_t length) {
+  const unsigned char* from = to - distance;
+  if (distance >= kFastOutputSlack) {
+    std::memcpy(to, from, kFastOutputSlack);
+    return;
+  }
+  for (std::size_t k = 0; k < length; ++k) to[k] = from[k];
+}
+
+// While a whole longest code and the loop's slack fit, no code needs a
 // bounds check: this loop does the bulk of the work.
 inline Lz77Progress DecodeFast(const Lz77Block& block, std::size_t ip, std::size_t op) {
-  while (ip + kLz77MaxCodeLength <= block.inSize && op + kLz77MaxCodeOutput <= block.outCapacity) {
-    std::size_t produced = DecodeCode(block.in, ip, block.out, op);
-    if (produced == 0) return {Lz77Result::kDamaged, ip, op};
-    op += produced;
-    ip += CodeLength(block.in[ip]);
+  const unsigned char* in = block.in;
+  unsigned char* out = block.out;
+  while (ip + kLz77MaxCodeLength <= block.inSize && op + kFastOutputSlack <= block.outCapacity) {
+    unsigned char code = in[ip];
+    if (code < 0x80) {
+      if (code >= 0x01 && code <= 0x08) {
+        std::memcpy(out + op, in + ip + 1, 8);
+        op += code;
+        ip += std::size_t{1} + code;
+      } else {
+        out[op++] = code;
+        ++ip;
+      }
+    } else if (code >= 0xC0) {
+      out[op] = ' ';
+      out[op + 1] = static_cast<unsigned char>(code ^ 0x80);
+      op += 2;
+      ++ip;
+    } else {
+      Copy copy = DecodePair(code, in[ip + 1]);
+      if (copy.distance == 0 || copy.distance > op) return {Lz77Result::kDamaged, ip, op};
+      CopyBackFast(out + op, copy.distance, copy.length);
+      op += copy.length;
+      ip += 2;
+    }
   }
   return {Lz77Result::kComplete, ip, op};
 }

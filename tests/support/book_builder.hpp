@@ -14,6 +14,14 @@ namespace ormidal::testing {
 
 enum class BookCoding { kNone, kLz77, kHuffman };
 
+// A part of a KF8 book: its skeleton, and the fragments inserted into it,
+// each at a position counted from the skeleton's start in the part as
+// built so far.
+struct Kf8PartShape {
+  std::string skeleton;
+  std::vector<std::pair<std::int64_t, std::string>> fragments;
+};
+
 struct BookShape {
   BookCoding coding = BookCoding::kLz77;
   std::uint32_t encoding = 65001;
@@ -29,6 +37,12 @@ struct BookShape {
   bool selfReferringPhrase = false;
   // Text records given whole, trailing entries and all, where not empty.
   std::vector<Bytes> rawRecords;
+  // When not empty, a KF8 book: its parts make flow 0 (cut into records of
+  // 4096 bytes, `records` is ignored), `flows` the flows after it.
+  std::vector<Kf8PartShape> parts;
+  std::vector<std::string> flows;
+  bool unendedFragmentNumber = false;  // the last fragment entry's last number has no end
+  bool skeletonIndexOnText = false;    // the skeleton index names a text record
 };
 
 // Huffman coding of the tests' own: every byte a fixed 8-bit code, the

@@ -1,12 +1,16 @@
 #include "convert/books/book_converters.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
 #include "convert/books/book_reader.hpp"
 #include "convert/books/html_writer.hpp"
+#include "convert/books/kf8_index.hpp"
+#include "convert/books/kf8_text.hpp"
 #include "convert/books/plain_text_writer.hpp"
 #include "convert/charset.hpp"
 #include "database/extent.hpp"
@@ -105,6 +109,33 @@ struct TextJob {
   OpenedBook book;
 };
 
+// The tables and the rebuilding of a KF8 book's parts.
+struct Kf8Parts final : public PositionLinks {
+  explicit Kf8Parts(OpenedBook* book) : text(book, &tables) {}
+  bool Position(std::uint32_t fragment, std::uint32_t offset,
+                std::uint32_t* position) const override {
+    return text.Position(fragment, offset, position);
+  }
+  Kf8Tables tables;
+  Kf8Text text;
+};
+
+// A KF8 book with a skeleton index gets *parts; other books none.
+int OpenParts(OpenedBook* book, std::unique_ptr<Kf8Parts>* parts) {
+  if (!book->layout.kf8 || book->layout.header.skeletonIndex == kNotSet) return kResultOk;
+  std::unique_ptr<Kf8Parts> made(new (std::nothrow) Kf8Parts(book));
+  if (!made) return kResultNoMemory;
+  bool usable = false;
+  int result = ReadKf8Tables(book, &made->tables, &usable);
+  if (result == kResultOk && usable) *parts = std::move(made);
+  return result;
+}
+
+// The text in reading order: a KF8 book's parts rebuilt, or the records.
+int DecodeText(OpenedBook* book, Kf8Parts* parts, BookTextConsumer* consumer) {
+  return parts ? parts->text.WriteParts(consumer) : DecodeBookText(book, consumer);
+}
+
 class BookPictures : public PictureNames {
  public:
   BookPictures(Conversion* conversion, const BookLayout& layout)
@@ -179,6 +210,147 @@ struct HtmlJob {
   LinkTargets targets;
 };
 
+// The first pass over a KF8 book's parts: the positions its links point
+// at and the style-sheet flows its parts use, each once.
+class Kf8Scan : public BookTextConsumer {
+ public:
+  static constexpr std::size_t kMaxStyleFlows = 64;
+  Kf8Scan(const Kf8Parts* parts, LinkTargets* targets) : parts_(parts), targets_(targets) {}
+  int Text(const unsigned char* bytes, std::size_t size, std::uint32_t) override {
+    references_.Feed(bytes, size, *this);
+    return kResultOk;
+  }
+  void Finish() { references_.Finish(*this); }
+  void Plain(const char*, std::size_t) {}
+  void Reference(const char* text, std::size_t size) {
+    std::uint32_t fragment = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t position = 0;
+    if (ParseKindlePosition(text, size, &fragment, &offset)) {
+      if (parts_->Position(fragment, offset, &position)) targets_->Add(position);
+      return;
+    }
+    const char kFlow[] = "kindle:flow:";
+    const char kStyle[] = "?mime=text/css";
+    std::size_t prefix = sizeof kFlow - 1;
+    std::uint32_t flow = 0;
+    if (size <= prefix || std::memcmp(text, kFlow, prefix) != 0 ||
+        !Base32Number(text + prefix, size - prefix, &flow) ||
+        std::string_view(text, size).find(kStyle) == std::string_view::npos)
+      return;
+    if (flow == 0 || flow >= parts_->tables.flowCount || styleCount_ == kMaxStyleFlows) return;
+    for (std::size_t i = 0; i < styleCount_; ++i)
+      if (styles_[i] == flow) return;
+    styles_[styleCount_++] = flow;
+  }
+  std::size_t StyleCount() const { return styleCount_; }
+  std::uint32_t Style(std::size_t i) const { return styles_[i]; }
+
+ private:
+  const Kf8Parts* parts_;
+  LinkTargets* targets_;
+  KindleReferences references_;
+  std::size_t styleCount_ = 0;
+  std::uint32_t styles_[kMaxStyleFlows];
+};
+
+// A style sheet written into the document's head: its pictures pointed at
+// Images/, and no "<" that could end the <style> element early.
+class StyleOut : public BookTextConsumer {
+ public:
+  StyleOut(HtmlWriter* writer, const PictureNames* pictures)
+      : writer_(writer), pictures_(pictures) {}
+  int Text(const unsigned char* bytes, std::size_t size, std::uint32_t) override {
+    references_.Feed(bytes, size, *this);
+    return kResultOk;
+  }
+  int Finish() {
+    references_.Finish(*this);
+    return writer_->WriteRaw("", 0);
+  }
+  void Plain(const char* text, std::size_t size) {
+    for (std::size_t start = 0, i = 0; i <= size; ++i) {
+      if (i < size && text[i] != '<') continue;
+      writer_->WriteRaw(text + start, i - start);
+      if (i < size) writer_->WriteRaw("\\3C ", 4);
+      start = i + 1;
+    }
+  }
+  void Reference(const char* text, std::size_t size) {
+    const char kEmbed[] = "kindle:embed:";
+    std::size_t prefix = sizeof kEmbed - 1;
+    std::uint32_t number = 0;
+    if (size <= prefix || std::memcmp(text, kEmbed, prefix) != 0 ||
+        !Base32Number(text + prefix, size - prefix, &number))
+      return Plain(text, size);
+    const char* extension = pictures_->Extension(number);
+    char name[48];
+    int length = std::snprintf(name, sizeof name, "Images/%05lu%s",
+                               static_cast<unsigned long>(number), extension ? extension : "");
+    writer_->WriteRaw(name, static_cast<std::size_t>(length));
+  }
+
+ private:
+  HtmlWriter* writer_;
+  const PictureNames* pictures_;
+  KindleReferences references_;
+};
+
+class PartsOut : public BookTextConsumer {
+ public:
+  explicit PartsOut(HtmlWriter* writer) : writer_(writer) {}
+  int Text(const unsigned char* bytes, std::size_t size, std::uint32_t offset) override {
+    return writer_->Feed(bytes, size, offset);
+  }
+  int PartBegins() override {
+    writer_->StartPart();
+    return kResultOk;
+  }
+
+ private:
+  HtmlWriter* writer_;
+};
+
+int WriteText(HtmlWriter* writer, const char* text) {
+  return writer->WriteRaw(text, std::strlen(text));
+}
+
+// A KF8 book as one document: the head, the style sheets its parts use,
+// then the parts' bodies in order.
+int ConvertKf8Html(HtmlJob* job, Kf8Parts* parts) {
+  Conversion* conversion = job->book.conversion;
+  Kf8Scan scan(parts, &job->targets);
+  bool damaged = conversion->damaged;
+  int result = parts->text.WriteParts(&scan);
+  if (result != kResultOk) return result;
+  scan.Finish();
+  conversion->damaged = damaged;
+  job->targets.Finish();
+  ConversionSink sink(conversion);
+  BookPictures pictures(conversion, job->book.layout);
+  HtmlWriter writer(&sink, &job->targets, &pictures);
+  writer.WriteParts(parts);
+  WriteText(&writer, "<!DOCTYPE html>\r\n<html><head>\r\n");
+  WriteHtmlHead(job->book, &writer);
+  for (std::size_t i = 0; i < scan.StyleCount() && result == kResultOk; ++i) {
+    const Kf8Flow& flow = parts->tables.flows[scan.Style(i)];
+    WriteText(&writer, "<style>\r\n");
+    StyleOut style(&writer, &pictures);
+    result = parts->text.WriteRange(flow.start, flow.end, &style);
+    style.Finish();
+    WriteText(&writer, "\r\n</style>\r\n");
+  }
+  if (result != kResultOk) return result;
+  WriteText(&writer, "</head><body>\r\n");
+  PartsOut out(&writer);
+  result = parts->text.WriteParts(&out);
+  // Anchors for targets past the text still go inside the body.
+  writer.Finish();
+  WriteText(&writer, "\r\n</body></html>\r\n");
+  int finished = writer.Finish();
+  return result != kResultOk ? result : finished;
+}
+
 }  // namespace
 
 int ConvertBookText(Conversion* conversion) {
@@ -192,8 +364,11 @@ int ConvertBookText(Conversion* conversion) {
   result = WriteRaw(conversion, kByteOrderMark, sizeof kByteOrderMark);
   if (result != kResultOk) return result;
   WriteMetadata(job->book, &writer);
+  std::unique_ptr<Kf8Parts> parts;
+  result = OpenParts(&job->book, &parts);
+  if (result != kResultOk) return result;
   TextOut out(&writer, IsWindows1252(job->book));
-  result = DecodeBookText(&job->book, &out);
+  result = DecodeText(&job->book, parts.get(), &out);
   int finished = writer.Finish();
   return result != kResultOk ? result : finished;
 }
@@ -204,6 +379,10 @@ int ConvertBookHtml(Conversion* conversion) {
   int result = OpenBook(conversion, &job->book);
   if (result != kResultOk) return result;
   if (IsEncrypted(job->book)) return kResultNotSupported;
+  std::unique_ptr<Kf8Parts> parts;
+  result = OpenParts(&job->book, &parts);
+  if (result != kResultOk) return result;
+  if (parts) return ConvertKf8Html(job.get(), parts.get());
   LinkScan scan(&job->targets);
   // The first pass only looks for links; damage is reported by the second.
   bool damaged = conversion->damaged;

@@ -168,30 +168,34 @@ int OpenBook(Conversion* conversion, OpenedBook* book) {
 
 bool IsEncrypted(const OpenedBook& book) { return book.layout.header.encryption != 0; }
 
+int DecodeTextRecord(OpenedBook* book, std::uint32_t record, std::size_t* produced, bool* whole) {
+  Conversion* conversion = book->conversion;
+  *produced = 0;
+  *whole = false;
+  if (record >= book->layout.textEnd) return kResultOk;
+  ByteRange range = RecordRange(*conversion->state, record);
+  if (range.clipped || range.size > kCodeBufferSize) return kResultOk;
+  int result = ReadAt(conversion, range.start, conversion->codeBuffer, range.size);
+  if (result != kResultOk) return result;
+  std::size_t textSize = 0;
+  if (!TextSizeOfRecord(conversion->codeBuffer, range.size, book->layout.header.extraFlags,
+                        &textSize))
+    return kResultOk;
+  *whole = textSize == 0 || DecodeRecordText(book, conversion->codeBuffer, textSize, produced);
+  return kResultOk;
+}
+
 int DecodeBookText(OpenedBook* book, BookTextConsumer* consumer) {
   Conversion* conversion = book->conversion;
-  const ArchiveState& state = *conversion->state;
   std::uint32_t offset = 0;
   for (std::uint32_t index = book->layout.base + 1; index < book->layout.textEnd; ++index) {
     if (offset >= book->textLimit) break;
-    ByteRange range = RecordRange(state, index);
-    if (range.clipped || range.size > kCodeBufferSize) {
-      conversion->damaged = true;
-      return kResultOk;
-    }
-    int result = ReadAt(conversion, range.start, conversion->codeBuffer, range.size);
-    if (result != kResultOk) return result;
-    std::size_t textSize = 0;
-    if (!TextSizeOfRecord(conversion->codeBuffer, range.size, book->layout.header.extraFlags,
-                          &textSize)) {
-      conversion->damaged = true;
-      return kResultOk;
-    }
-    if (textSize == 0) continue;
     std::size_t produced = 0;
-    bool whole = DecodeRecordText(book, conversion->codeBuffer, textSize, &produced);
+    bool whole = false;
+    int result = DecodeTextRecord(book, index, &produced, &whole);
+    if (result != kResultOk) return result;
     std::size_t wanted = std::min<std::uint64_t>(produced, book->textLimit - offset);
-    result = consumer->Text(conversion->decodeBuffer, wanted, offset);
+    if (wanted > 0) result = consumer->Text(conversion->decodeBuffer, wanted, offset);
     if (result != kResultOk) return result;
     offset += static_cast<std::uint32_t>(wanted);
     if (!whole) {

@@ -49,6 +49,8 @@ class BookTextConsumer {
  public:
   // `offset` is the position of bytes[0] in the decoded text.
   virtual int Text(const unsigned char* bytes, std::size_t size, std::uint32_t offset) = 0;
+  // A rebuilt KF8 part starts: the text that follows is a document of its own.
+  virtual int PartBegins() { return 0; }
 
  protected:
   ~BookTextConsumer() = default;
@@ -73,6 +75,10 @@ bool IsEncrypted(const OpenedBook& book);
 // Decodes every text record in order and hands the text on. A record that
 // does not decode marks the conversion damaged and ends the text there.
 int DecodeBookText(OpenedBook* book, BookTextConsumer* consumer);
+// Reads text record `record` (its number in the file) and decodes it into
+// the conversion's decode buffer: *produced bytes, *whole false when the
+// record is damaged (the bytes before the damage are still there).
+int DecodeTextRecord(OpenedBook* book, std::uint32_t record, std::size_t* produced, bool* whole);
 
 // Metadata strings, as the book stores them (its own encoding).
 struct BookString {

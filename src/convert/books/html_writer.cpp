@@ -40,7 +40,15 @@ bool LeadingNumber(const char* value, std::size_t length, std::uint32_t* number)
   return at > 0;
 }
 
-// KF8 numbers its resources in base 32, digits 0-9 then A-V.
+bool IsBodyTag(const char* tag, std::size_t length, std::size_t nameStart) {
+  if (length < nameStart + 5 || !NameEquals(tag + nameStart, 4, "body")) return false;
+  char after = tag[nameStart + 4];
+  return IsSpace(after) || after == '>' || after == '/';
+}
+
+}  // namespace
+
+// KF8 numbers its resources, flows and fragments in base 32.
 bool Base32Number(const char* text, std::size_t length, std::uint32_t* number) {
   std::uint64_t result = 0;
   std::size_t at = 0;
@@ -55,7 +63,21 @@ bool Base32Number(const char* text, std::size_t length, std::uint32_t* number) {
   return at > 0;
 }
 
-}  // namespace
+bool ParseKindlePosition(const char* text, std::size_t length, std::uint32_t* fragment,
+                         std::uint32_t* offset) {
+  const char kFragment[] = "kindle:pos:fid:";
+  const char kOffset[] = ":off:";
+  std::size_t at = sizeof kFragment - 1;
+  if (length < at || std::memcmp(text, kFragment, at) != 0) return false;
+  std::size_t digits = at;
+  while (digits < length && text[digits] != ':') ++digits;
+  if (!Base32Number(text + at, digits - at, fragment) || digits - at > 8) return false;
+  at = digits;
+  if (length - at < sizeof kOffset - 1 || std::memcmp(text + at, kOffset, sizeof kOffset - 1) != 0)
+    return false;
+  at += sizeof kOffset - 1;
+  return Base32Number(text + at, length - at, offset) && length - at <= 10;
+}
 
 void LinkTargets::Add(std::uint32_t target) {
   if (count_ == kCapacity) {
@@ -65,30 +87,62 @@ void LinkTargets::Add(std::uint32_t target) {
   targets_[count_++] = target;
 }
 
-void LinkTargets::Feed(const unsigned char* markup, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    unsigned char c = Lower(markup[i]);
-    if (inValue_) {
-      if (IsDigit(c) && digits_ < kMaxDigits) {
-        value_ = value_ * 10 + (c - '0');
-        ++digits_;
-        continue;
-      }
-      if ((c == '"' || c == '\'') && digits_ == 0) continue;
-      inValue_ = false;
-      if (digits_ > 0) Add(value_);
+// Reads the digits of a filepos value from markup[at]; the value may run on
+// into the next piece. Returns where the scan goes on.
+std::size_t LinkTargets::ReadValue(const unsigned char* markup, std::size_t size, std::size_t at) {
+  for (; at < size; ++at) {
+    unsigned char c = markup[at];
+    if (IsDigit(c) && digits_ < kMaxDigits) {
+      value_ = value_ * 10 + (c - '0');
+      ++digits_;
+      continue;
     }
-    if (c == static_cast<unsigned char>(kFilepos[matched_])) {
-      if (++matched_ == kFileposLength) {
-        matched_ = 0;
-        inValue_ = true;
-        digits_ = 0;
-        value_ = 0;
-      }
-    } else {
-      matched_ = c == 'f' ? 1 : 0;
-    }
+    if ((c == '"' || c == '\'') && digits_ == 0) continue;
+    inValue_ = false;
+    if (digits_ > 0) Add(value_);
+    return at;
   }
+  return at;
+}
+
+// Whether the bytes just before markup[at] spell "filepos" in any case,
+// counting the tail of the pieces before.
+bool LinkTargets::FileposEndsAt(const unsigned char* markup, std::size_t at) const {
+  constexpr std::size_t kName = kFileposLength - 1;
+  for (std::size_t k = 1; k <= kName; ++k) {
+    unsigned char c = at >= k ? markup[at - k] : tail_[kName - (k - at)];
+    if (Lower(c) != static_cast<unsigned char>(kFilepos[kName - k])) return false;
+  }
+  return true;
+}
+
+void LinkTargets::KeepTail(const unsigned char* markup, std::size_t size) {
+  constexpr std::size_t kName = kFileposLength - 1;
+  if (size >= kName) {
+    std::memcpy(tail_, markup + size - kName, kName);
+    return;
+  }
+  std::memmove(tail_, tail_ + size, kName - size);
+  std::memcpy(tail_ + kName - size, markup, size);
+}
+
+// The name ends in '=', which markup has far fewer of than letters: the
+// scan jumps from one '=' to the next and looks back.
+void LinkTargets::Feed(const unsigned char* markup, std::size_t size) {
+  std::size_t at = inValue_ ? ReadValue(markup, size, 0) : 0;
+  while (at < size) {
+    const void* found = std::memchr(markup + at, '=', size - at);
+    if (found == nullptr) break;
+    std::size_t equals =
+        static_cast<std::size_t>(static_cast<const unsigned char*>(found) - markup);
+    at = equals + 1;
+    if (!FileposEndsAt(markup, equals)) continue;
+    inValue_ = true;
+    digits_ = 0;
+    value_ = 0;
+    at = ReadValue(markup, size, at);
+  }
+  KeepTail(markup, size);
 }
 
 void LinkTargets::Finish() {
@@ -145,9 +199,16 @@ int HtmlWriter::RewriteAttribute(const char* name, std::size_t nameLength, const
                  NameEquals(name, nameLength, "hirecindex") ||
                  NameEquals(name, nameLength, "lorecindex");
   const char kEmbed[] = "kindle:embed:";
+  bool linking = NameEquals(name, nameLength, "src") || NameEquals(name, nameLength, "href") ||
+                 NameEquals(name, nameLength, "xlink:href");
+  std::uint32_t fragment = 0;
+  std::uint32_t position = 0;
+  bool kindlePosition = linking && positions_ != nullptr &&
+                        ParseKindlePosition(value, valueLength, &fragment, &number) &&
+                        positions_->Position(fragment, number, &position);
   bool embedded =
-      (NameEquals(name, nameLength, "src") || NameEquals(name, nameLength, "href")) &&
-      valueLength > sizeof kEmbed - 1 && std::memcmp(value, kEmbed, sizeof kEmbed - 1) == 0 &&
+      linking && valueLength > sizeof kEmbed - 1 &&
+      std::memcmp(value, kEmbed, sizeof kEmbed - 1) == 0 &&
       Base32Number(value + sizeof kEmbed - 1, valueLength - (sizeof kEmbed - 1), &number);
   if (picture && LeadingNumber(value, valueLength, &number)) {
     // One picture per tag: the first reference names it, the others (the
@@ -164,6 +225,10 @@ int HtmlWriter::RewriteAttribute(const char* name, std::size_t nameLength, const
     length =
         std::snprintf(text, sizeof text, " %.*s=\"Images/%05lu%s\"", static_cast<int>(nameLength),
                       name, static_cast<unsigned long>(number), extension ? extension : "");
+  } else if (kindlePosition) {
+    *replaced = true;
+    length = std::snprintf(text, sizeof text, " %.*s=\"#filepos%lu\"", static_cast<int>(nameLength),
+                           name, static_cast<unsigned long>(position));
   } else if (NameEquals(name, nameLength, "filepos") &&
              LeadingNumber(value, valueLength, &number)) {
     *replaced = true;
@@ -181,7 +246,15 @@ int HtmlWriter::TagEnded() {
   const char* tag = tag_;
   std::size_t length = tagLength_;
   tagLength_ = 0;
-  if (length < 3 || tag[1] == '/' || tag[1] == '!' || tag[1] == '?') return Put(tag, length);
+  if (partsOnly_ && IsBodyTag(tag, length, tag[1] == '/' ? 2 : 1)) {
+    // The part's body becomes a division of the one document.
+    std::size_t name = tag[1] == '/' ? 2 : 1;
+    std::memcpy(tag_ + name, "div ", 4);
+    inBody_ = tag[1] != '/';
+    if (!inBody_) return Put(tag, length);
+  }
+  if (length < 3 || tag[1] == '/' || tag[1] == '!' || tag[1] == '?') return Emit(tag, length);
+  if (partsOnly_ && !inBody_) return result_;
   std::size_t at = 1;
   while (at < length && !IsSpace(tag[at]) && tag[at] != '>' && tag[at] != '/') ++at;
   std::size_t copied = 0;  // tag[0, copied) is written
@@ -230,12 +303,18 @@ int HtmlWriter::Feed(const unsigned char* markup, std::size_t size, std::uint32_
     switch (state_) {
       case State::kText: {
         PutAnchors(offset + static_cast<std::uint32_t>(at));
-        std::size_t end = at;
-        std::uint32_t stop =
-            targets_ && nextTarget_ < targets_->Count() ? targets_->At(nextTarget_) : 0xFFFFFFFFu;
-        while (end < size && markup[end] != '<' && offset + end < stop) ++end;
+        // The text runs to the next tag or the next anchor's place, which
+        // PutAnchors has left ahead of `at`.
+        std::size_t limit = size;
+        if (targets_ != nullptr && nextTarget_ < targets_->Count()) {
+          std::uint64_t stop = targets_->At(nextTarget_);
+          if (stop > offset + at && stop - offset < size) limit = stop - offset;
+        }
+        const void* tag = std::memchr(markup + at, '<', limit - at);
+        std::size_t end =
+            tag ? static_cast<std::size_t>(static_cast<const unsigned char*>(tag) - markup) : limit;
         if (end > at) {
-          Put(markup + at, end - at);
+          Emit(markup + at, end - at);
           at = end;
           continue;
         }
@@ -252,7 +331,7 @@ int HtmlWriter::Feed(const unsigned char* markup, std::size_t size, std::uint32_
         tag_[tagLength_++] = static_cast<char>(c);
         ++at;
         if (tagLength_ == 4 && std::memcmp(tag_, "<!--", 4) == 0) {
-          Put(tag_, tagLength_);
+          Emit(tag_, tagLength_);
           tagLength_ = 0;
           state_ = State::kComment;
           quote_ = 0;
@@ -269,18 +348,18 @@ int HtmlWriter::Feed(const unsigned char* markup, std::size_t size, std::uint32_
         }
         if (tagLength_ == kTagLimit) {
           // Too long to rewrite: passed on as it is.
-          Put(tag_, tagLength_);
+          Emit(tag_, tagLength_);
           tagLength_ = 0;
           state_ = State::kLongTag;
         }
         continue;
       case State::kLongTag:
-        Put(&c, 1);
+        Emit(&c, 1);
         if (c == '>') state_ = State::kText;
         ++at;
         continue;
       case State::kComment:
-        Put(&c, 1);
+        Emit(&c, 1);
         // quote_ counts the dashes before a possible end.
         if (c == '>' && quote_ >= 2) state_ = State::kText;
         quote_ = c == '-' ? static_cast<unsigned char>(std::min(quote_ + 1, 2)) : 0;
@@ -291,8 +370,16 @@ int HtmlWriter::Feed(const unsigned char* markup, std::size_t size, std::uint32_
   return result_;
 }
 
+void HtmlWriter::StartPart() {
+  // A part cut short by damage may leave a tag open: it is its own.
+  if (state_ == State::kTag) Emit(tag_, tagLength_);
+  tagLength_ = 0;
+  state_ = State::kText;
+  inBody_ = false;
+}
+
 int HtmlWriter::Finish() {
-  if (state_ == State::kTag) Put(tag_, tagLength_);
+  if (state_ == State::kTag) Emit(tag_, tagLength_);
   tagLength_ = 0;
   state_ = State::kText;
   PutAnchors(0xFFFFFFFFu);

@@ -80,6 +80,7 @@ bool IsNameByte(unsigned char c) {
 }
 // Bytes that pass into the text as they are.
 bool IsPlain(unsigned char c) { return c != '<' && c != '&' && c >= 0x20; }
+bool IsWordByte(unsigned char c) { return c > 0x20 && c != '<' && c != '&'; }
 
 char32_t NumericEntity(const char* text, std::size_t length) {
   std::size_t at = 1;
@@ -223,8 +224,18 @@ int PlainTextWriter::Feed(const unsigned char* markup, std::size_t size) {
     switch (state_) {
       case State::kText: {
         if (IsPlain(c)) {
+          // A word, and the words after it each behind one space, go out
+          // as one piece; a space before anything else waits.
           std::size_t end = at + 1;
-          while (end < size && IsPlain(markup[end]) && !IsSpace(markup[end])) ++end;
+          while (end < size) {
+            if (IsWordByte(markup[end])) {
+              ++end;
+            } else if (markup[end] == ' ' && end + 1 < size && IsWordByte(markup[end + 1])) {
+              end += 2;
+            } else {
+              break;
+            }
+          }
           if (c == ' ') {
             spacePending_ = true;
             ++at;

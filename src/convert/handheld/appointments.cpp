@@ -158,21 +158,11 @@ int ReadAppointment(Conversion* conversion, const HandheldRecord& record, Appoin
                     Event* event, bool* usable) {
   *event = {};
   *usable = false;
-  std::uint32_t offset = record.range.start;
-  std::uint32_t end = record.range.start + record.range.size;
+  RecordParts reader(conversion, record);
   unsigned char bytes[kRepeatSize];
-  auto take = [&](std::uint32_t size, bool* fits) -> int {
-    *fits = end - offset >= size;
-    if (!*fits) {
-      conversion->damaged = true;
-      return kResultOk;
-    }
-    int result = ReadAt(conversion, offset, bytes, size);
-    offset += size;
-    return result;
-  };
   bool fits = false;
-  if (int result = take(kFixedSize, &fits); result != kResultOk || !fits) return result;
+  if (int result = reader.Take(bytes, kFixedSize, &fits); result != kResultOk || !fits)
+    return result;
   std::uint16_t flags = ReadBigEndian16(bytes + 6);
   if (UnpackDate(ReadBigEndian16(bytes + 4), &event->date) != DateStatus::kValid ||
       !ReadTimes(conversion, bytes, layout, event)) {
@@ -180,23 +170,26 @@ int ReadAppointment(Conversion* conversion, const HandheldRecord& record, Appoin
     return kResultOk;
   }
   if ((flags & kHasAlarm) != 0) {
-    if (int result = take(kAlarmSize, &fits); result != kResultOk || !fits) return result;
+    if (int result = reader.Take(bytes, kAlarmSize, &fits); result != kResultOk || !fits)
+      return result;
     ReadAlarm(conversion, bytes, &event->alarm);
   }
   if ((flags & kHasRepeat) != 0) {
-    if (int result = take(kRepeatSize, &fits); result != kResultOk || !fits) return result;
+    if (int result = reader.Take(bytes, kRepeatSize, &fits); result != kResultOk || !fits)
+      return result;
     ReadRepeat(conversion, bytes, event->date, &event->repeat);
   }
   if ((flags & kHasExceptions) != 0) {
-    if (int result = take(kPackedDateSize, &fits); result != kResultOk || !fits) return result;
+    if (int result = reader.Take(bytes, kPackedDateSize, &fits); result != kResultOk || !fits)
+      return result;
     event->exceptionCount = ReadBigEndian16(bytes);
-    event->exceptionsStart = offset;
+    event->exceptionsStart = reader.offset;
     std::uint32_t listSize = std::uint32_t{event->exceptionCount} * kPackedDateSize;
-    if (end - offset < listSize) {
+    if (reader.end - reader.offset < listSize) {
       conversion->damaged = true;
       return kResultOk;
     }
-    offset += listSize;
+    reader.offset += listSize;
   }
   bool terminated = true;
   StoredString* strings[] = {&event->description, &event->note, &event->location};
@@ -204,11 +197,11 @@ int ReadAppointment(Conversion* conversion, const HandheldRecord& record, Appoin
   int count = layout == AppointmentLayout::kLater ? 3 : 2;
   for (int i = 0; i < count && terminated; ++i) {
     if ((flags & stringFlags[i]) == 0) continue;
-    int result = FindString(conversion, &offset, end, strings[i], &terminated);
+    int result = FindString(conversion, &reader.offset, reader.end, strings[i], &terminated);
     if (result != kResultOk) return result;
   }
   // A string cut off leaves nothing after it to read.
-  event->extensionsStart = terminated ? offset : end;
+  event->extensionsStart = terminated ? reader.offset : reader.end;
   *usable = true;
   return kResultOk;
 }

@@ -109,16 +109,7 @@ bool IsDefaultLabel(const unsigned char* name, int custom) {
 }
 
 int ReadDateInto(Conversion* conversion, const unsigned char* bytes, Reminded* day) {
-  switch (UnpackDate(ReadBigEndian16(bytes), &day->date)) {
-    case DateStatus::kValid:
-      day->present = true;
-      break;
-    case DateStatus::kNone:
-      break;
-    case DateStatus::kInvalid:
-      conversion->damaged = true;
-      break;
-  }
+  if (TakeDate(conversion, bytes, &day->date)) day->present = true;
   return kResultOk;
 }
 

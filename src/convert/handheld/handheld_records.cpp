@@ -87,6 +87,23 @@ int FindString(Conversion* conversion, std::uint32_t* offset, std::uint32_t end,
   return kResultOk;
 }
 
+int RecordParts::Take(unsigned char* bytes, std::uint32_t size, bool* fits) {
+  *fits = end - offset >= size;
+  if (!*fits) {
+    conversion->damaged = true;
+    return kResultOk;
+  }
+  int result = ReadAt(conversion, offset, bytes, size);
+  offset += size;
+  return result;
+}
+
+bool TakeDate(Conversion* conversion, const unsigned char* bytes, CalendarDate* date) {
+  DateStatus status = UnpackDate(ReadBigEndian16(bytes), date);
+  if (status == DateStatus::kInvalid) conversion->damaged = true;
+  return status == DateStatus::kValid;
+}
+
 int ReadFixedPart(Conversion* conversion, const HandheldRecord& record, unsigned char* fixed,
                   std::size_t size, bool* present) {
   *present = false;

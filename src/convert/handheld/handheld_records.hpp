@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "convert/conversion.hpp"
+#include "convert/handheld/packed_date.hpp"
 #include "database/layout.hpp"
 #include "database/result.hpp"
 
@@ -73,6 +74,26 @@ int ForEachLiveRecord(Conversion* conversion, Each&& each) {
 // conversion is marked damaged and *present is false.
 int ReadFixedPart(Conversion* conversion, const HandheldRecord& record, unsigned char* fixed,
                   std::size_t size, bool* present);
+
+// Reads a record's parts one after another from its start. A part the
+// record is too short for is damage: Take marks the conversion damaged and
+// sets *fits to false.
+struct RecordParts {
+  RecordParts(Conversion* conversion, const HandheldRecord& record)
+      : conversion(conversion),
+        offset(record.range.start),
+        end(record.range.start + record.range.size) {}
+  // Reads the next `size` bytes into `bytes`.
+  int Take(unsigned char* bytes, std::uint32_t size, bool* fits);
+
+  Conversion* conversion;
+  std::uint32_t offset;  // where the next part begins
+  std::uint32_t end;
+};
+
+// The packed date at bytes[0, 2): true when it is a date. One that cannot
+// be is left out and marks the conversion damaged.
+bool TakeDate(Conversion* conversion, const unsigned char* bytes, CalendarDate* date);
 
 // A zero-terminated string in a record: its bytes, without the terminator.
 struct StoredString {

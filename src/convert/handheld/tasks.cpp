@@ -40,16 +40,7 @@ int ReadTask(Conversion* conversion, const HandheldRecord& record, Task* task, b
   bool present = false;
   int result = ReadFixedPart(conversion, record, fixed, sizeof fixed, &present);
   if (result != kResultOk || !present) return result;
-  switch (UnpackDate(ReadBigEndian16(fixed), &task->due)) {
-    case DateStatus::kValid:
-      task->hasDue = true;
-      break;
-    case DateStatus::kNone:
-      break;
-    case DateStatus::kInvalid:
-      conversion->damaged = true;
-      break;
-  }
+  if (TakeDate(conversion, fixed, &task->due)) task->hasDue = true;
   task->completed = (fixed[2] & kCompleted) != 0;
   task->priority = fixed[2] & kPriorityMask;
   if (task->priority < kHighestPriority || task->priority > kLowestPriority) {

@@ -41,13 +41,6 @@ struct LaterTask {
   StoredString note;
 };
 
-// A date that cannot be is left out and marks the conversion damaged.
-bool TakeDate(Conversion* conversion, const unsigned char* bytes, CalendarDate* date) {
-  DateStatus status = UnpackDate(ReadBigEndian16(bytes), date);
-  if (status == DateStatus::kInvalid) conversion->damaged = true;
-  return status == DateStatus::kValid;
-}
-
 void ReadAlarm(Conversion* conversion, const unsigned char* bytes, LaterTask* task) {
   task->alarmHour = bytes[0];
   task->alarmMinute = bytes[1];
@@ -63,21 +56,11 @@ int ReadLaterTask(Conversion* conversion, const HandheldRecord& record, LaterTas
                   bool* usable) {
   *task = {};
   *usable = false;
-  std::uint32_t offset = record.range.start;
-  std::uint32_t end = record.range.start + record.range.size;
+  RecordParts reader(conversion, record);
   unsigned char bytes[kPackedDateSize + kRepeatSize];
-  auto take = [&](std::uint32_t size, bool* fits) -> int {
-    *fits = end - offset >= size;
-    if (!*fits) {
-      conversion->damaged = true;
-      return kResultOk;
-    }
-    int result = ReadAt(conversion, offset, bytes, size);
-    offset += size;
-    return result;
-  };
   bool fits = false;
-  if (int result = take(kFixedSize, &fits); result != kResultOk || !fits) return result;
+  if (int result = reader.Take(bytes, kFixedSize, &fits); result != kResultOk || !fits)
+    return result;
   std::uint16_t parts = ReadBigEndian16(bytes);
   std::uint16_t flags = ReadBigEndian16(bytes + 2);
   task->completed = (flags & kCompleted) != 0;
@@ -88,19 +71,23 @@ int ReadLaterTask(Conversion* conversion, const HandheldRecord& record, LaterTas
     conversion->damaged = true;
   }
   if ((parts & kHasDue) != 0) {
-    if (int result = take(kPackedDateSize, &fits); result != kResultOk || !fits) return result;
+    if (int result = reader.Take(bytes, kPackedDateSize, &fits); result != kResultOk || !fits)
+      return result;
     task->hasDue = TakeDate(conversion, bytes, &task->due);
   }
   if ((parts & kHasCompletion) != 0) {
-    if (int result = take(kPackedDateSize, &fits); result != kResultOk || !fits) return result;
+    if (int result = reader.Take(bytes, kPackedDateSize, &fits); result != kResultOk || !fits)
+      return result;
     task->hasCompletion = TakeDate(conversion, bytes, &task->completion);
   }
   if ((parts & kHasAlarm) != 0) {
-    if (int result = take(kAlarmSize, &fits); result != kResultOk || !fits) return result;
+    if (int result = reader.Take(bytes, kAlarmSize, &fits); result != kResultOk || !fits)
+      return result;
     ReadAlarm(conversion, bytes, task);
   }
   if ((parts & kHasRepeat) != 0) {
-    if (int result = take(kPackedDateSize + kRepeatSize, &fits); result != kResultOk || !fits)
+    if (int result = reader.Take(bytes, kPackedDateSize + kRepeatSize, &fits);
+        result != kResultOk || !fits)
       return result;
     if (TakeDate(conversion, bytes, &task->repeatStart)) {
       ReadRepeat(conversion, bytes + kPackedDateSize, task->repeatStart, &task->repeat);
@@ -108,9 +95,9 @@ int ReadLaterTask(Conversion* conversion, const HandheldRecord& record, LaterTas
     }
   }
   bool terminated = false;
-  int result = FindString(conversion, &offset, end, &task->description, &terminated);
+  int result = FindString(conversion, &reader.offset, reader.end, &task->description, &terminated);
   if (result == kResultOk && terminated) {
-    result = FindString(conversion, &offset, end, &task->note, &terminated);
+    result = FindString(conversion, &reader.offset, reader.end, &task->note, &terminated);
   }
   *usable = result == kResultOk;
   return result;

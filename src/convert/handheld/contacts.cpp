@@ -90,34 +90,12 @@ int WriteName(Conversion* conversion, const Contact& contact) {
   return WriteStructuredName(conversion, contact.fields[kLastName], contact.fields[kFirstName]);
 }
 
-// The name an address book lists the card under, which vCard requires: the
-// person's name, else the company, else the first phone or e-mail, else
-// "Unnamed" as the handheld itself lists such a record.
 int WriteFormattedName(Conversion* conversion, const Contact& contact) {
-  ContentLine line;
-  int result = AppendAscii(conversion, &line, "FN:");
-  const StoredString& first = contact.fields[kFirstName];
-  const StoredString& last = contact.fields[kLastName];
-  if (first.present || last.present) {
-    if (result == kResultOk) result = AppendStoredText(conversion, &line, first);
-    if (result == kResultOk && first.present && last.present) {
-      result = AppendAscii(conversion, &line, " ");
-    }
-    if (result == kResultOk) result = AppendStoredText(conversion, &line, last);
-  } else if (contact.fields[kCompany].present) {
-    if (result == kResultOk) result = AppendStoredText(conversion, &line, contact.fields[kCompany]);
-  } else {
-    const StoredString* phone = nullptr;
-    for (int field = kPhone1; field <= kPhone5 && phone == nullptr; ++field) {
-      if (contact.fields[field].present) phone = &contact.fields[field];
-    }
-    if (result == kResultOk) {
-      result = phone ? AppendStoredText(conversion, &line, *phone)
-                     : AppendAscii(conversion, &line, "Unnamed");
-    }
-  }
-  if (result == kResultOk) result = EndLine(conversion, &line);
-  return result;
+  const StoredString* fallbacks[1 + kPhoneCount] = {&contact.fields[kCompany]};
+  for (std::size_t phone = 0; phone < kPhoneCount; ++phone)
+    fallbacks[1 + phone] = &contact.fields[kPhone1 + phone];
+  return ormidal::WriteFormattedName(conversion, contact.fields[kFirstName],
+                                     contact.fields[kLastName], fallbacks, 1 + kPhoneCount);
 }
 
 int WritePhones(Conversion* conversion, const Contact& contact) {

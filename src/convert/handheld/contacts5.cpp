@@ -196,32 +196,12 @@ int WriteName(Conversion* conversion, const LaterContact& contact) {
   return WriteStructuredName(conversion, contact.fields[kLastName], contact.fields[kFirstName]);
 }
 
-// The person's name, else the company, else the first phone or e-mail,
-// else "Unnamed" as the handheld lists such a record.
 int WriteFormattedName(Conversion* conversion, const LaterContact& contact) {
-  ContentLine line;
-  int result = AppendAscii(conversion, &line, "FN:");
-  const StoredString& first = contact.fields[kFirstName];
-  const StoredString& last = contact.fields[kLastName];
-  const StoredString* shown = nullptr;
-  if (first.present || last.present) {
-    if (result == kResultOk) result = AppendStoredText(conversion, &line, first);
-    if (result == kResultOk && first.present && last.present) {
-      result = AppendAscii(conversion, &line, " ");
-    }
-    if (result == kResultOk) result = AppendStoredText(conversion, &line, last);
-  } else {
-    if (contact.fields[kCompany].present) shown = &contact.fields[kCompany];
-    for (int field = kPhone1; field < kPhone1 + kPhoneCount && shown == nullptr; ++field) {
-      if (contact.fields[field].present) shown = &contact.fields[field];
-    }
-    if (result == kResultOk) {
-      result = shown ? AppendStoredText(conversion, &line, *shown)
-                     : AppendAscii(conversion, &line, "Unnamed");
-    }
-  }
-  if (result == kResultOk) result = EndLine(conversion, &line);
-  return result;
+  const StoredString* fallbacks[1 + kPhoneCount] = {&contact.fields[kCompany]};
+  for (int phone = 0; phone < kPhoneCount; ++phone)
+    fallbacks[1 + phone] = &contact.fields[kPhone1 + phone];
+  return ormidal::WriteFormattedName(conversion, contact.fields[kFirstName],
+                                     contact.fields[kLastName], fallbacks, 1 + kPhoneCount);
 }
 
 int WritePhones(Conversion* conversion, const LaterContact& contact) {

@@ -202,6 +202,31 @@ int WriteStructuredName(Conversion* conversion, const StoredString& familyName,
   return result;
 }
 
+int WriteFormattedName(Conversion* conversion, const StoredString& givenName,
+                       const StoredString& familyName, const StoredString* const* fallbacks,
+                       std::size_t fallbackCount) {
+  ContentLine line;
+  int result = AppendAscii(conversion, &line, "FN:");
+  if (givenName.present || familyName.present) {
+    if (result == kResultOk) result = AppendStoredText(conversion, &line, givenName);
+    if (result == kResultOk && givenName.present && familyName.present) {
+      result = AppendAscii(conversion, &line, " ");
+    }
+    if (result == kResultOk) result = AppendStoredText(conversion, &line, familyName);
+  } else {
+    const StoredString* shown = nullptr;
+    for (std::size_t i = 0; i < fallbackCount && shown == nullptr; ++i) {
+      if (fallbacks[i]->present) shown = fallbacks[i];
+    }
+    if (result == kResultOk) {
+      result = shown ? AppendStoredText(conversion, &line, *shown)
+                     : AppendAscii(conversion, &line, "Unnamed");
+    }
+  }
+  if (result == kResultOk) result = EndLine(conversion, &line);
+  return result;
+}
+
 int WriteAsciiLine(Conversion* conversion, const char* text) {
   ContentLine line;
   if (int result = AppendAscii(conversion, &line, text); result != kResultOk) return result;

@@ -69,6 +69,13 @@ int WriteTextProperty(Conversion* conversion, const char* name, const StoredStri
 int WriteStructuredName(Conversion* conversion, const StoredString& familyName,
                         const StoredString& givenName);
 
+// The name an address book lists the card under, which vCard requires: the
+// person's name, else the first of `fallbacks` that is present (the company,
+// the phones and e-mails), else "Unnamed" as the handheld lists such a record.
+int WriteFormattedName(Conversion* conversion, const StoredString& givenName,
+                       const StoredString& familyName, const StoredString* const* fallbacks,
+                       std::size_t fallbackCount);
+
 // A whole line of ASCII, such as "BEGIN:VCARD".
 int WriteAsciiLine(Conversion* conversion, const char* text);
 int WriteAsciiLine(Conversion* conversion, const AsciiText& text);
